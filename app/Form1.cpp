@@ -1,0 +1,508 @@
+#include "Form1.h"
+
+#include "ErrorOffset.h"
+#include "FileDialog.h"
+#include "FileListBox.h"
+#include "FileProbe.h"
+#include "GoodPartSplit.h"
+#include "MergeBack.h"
+#include "NamingRules.h"
+#include "Prompts.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QUrl>
+
+namespace {
+
+// The layout is given in twips; at 96 dots per inch a pixel is 15 twips.
+QRect twips(int left, int top, int width, int height)
+{
+    return {left / 15, top / 15, width / 15, height / 15};
+}
+
+template <typename Control>
+Control *place(Control *control, const char *name, const QRect &rect)
+{
+    control->setObjectName(QLatin1String(name));
+    control->setGeometry(rect);
+    return control;
+}
+
+QString shown(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+QStringList localFiles(const QMimeData *data)
+{
+    QStringList files;
+    if (!data)
+        return files;
+    for (const QUrl &url : data->urls()) {
+        if (url.isLocalFile() && !url.toLocalFile().isEmpty())
+            files << FileProbe::AbsolutePath(url.toLocalFile());
+    }
+    return files;
+}
+
+const QString SplitFolderQuestion =
+    QStringLiteral("Split folder already exist. Would you like to overwrite it?");
+
+} // namespace
+
+// Marks a handler as running for its whole length: a second command started from inside
+// one of its yields is ignored, and a close asked for meanwhile happens once it is over.
+class Form1::OperationScope
+{
+public:
+    explicit OperationScope(Form1 &form) : m_form(form) { m_form.m_operationRunning = true; }
+    ~OperationScope()
+    {
+        m_form.m_operationRunning = false;
+        m_form.m_progress->hide();
+        if (m_form.m_closeRequested) {
+            m_form.m_closeRequested = false;
+            m_form.close();
+        }
+    }
+    OperationScope(const OperationScope &) = delete;
+    OperationScope &operator=(const OperationScope &) = delete;
+
+private:
+    Form1 &m_form;
+};
+
+Form1::Form1(Prompts &prompts, FileDialog &dialog, QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                          | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                          | Qt::WindowCloseButtonHint),
+      m_prompts(prompts), dlg(dialog)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Saltwick 0.2"));
+    setWindowIcon(QIcon(QStringLiteral(":/saltwick/ladybird.xpm")));
+    setFixedSize(380, 288);
+    setAcceptDrops(true);
+    createControls();
+    fitFontToCaptions();
+    cmdSplit->setFocus();
+}
+
+Form1::~Form1() = default;
+
+void Form1::createControls()
+{
+    // Creation order is stacking order: labels first, then the frames, then the buttons,
+    // boxes and the list in front of them. Label2 and lblOut end up hidden behind.
+    Label2 = place(new QLabel(QStringLiteral("Split size"), this), "Label2",
+                   twips(480, 480, 615, 315));
+    lblOut = place(new QLabel(QStringLiteral("File"), this), "lblOut", twips(600, 3000, 4455, 315));
+
+    Frame2 = place(new QGroupBox(QStringLiteral("1. Copying the good part into a seperate file"),
+                                 this),
+                   "Frame2", twips(240, 120, 5055, 975));
+    Label4 = place(new QLabel(QStringLiteral(" Error offset:"), Frame2), "Label4",
+                   twips(1200, 480, 855, 375));
+    Label3 = place(new QLabel(QStringLiteral("2. Resuming the broken part of the file (your job)"),
+                              this),
+                   "Label3", twips(360, 1200, 3855, 255));
+    Frame1 = place(new QGroupBox(QStringLiteral("3. Merging back with the original file"), this),
+                   "Frame1", twips(240, 1560, 4935, 2175));
+    // Opaque frames hide the working labels that lie behind them.
+    Frame1->setAutoFillBackground(true);
+    Frame2->setAutoFillBackground(true);
+
+    Label1 = place(new QLabel(QStringLiteral("No files to split"), this), "Label1",
+                   twips(0, 3840, 5505, 435));
+    Label1->setAlignment(Qt::AlignCenter);
+    Label1->setWordWrap(true);
+    QPalette statusColours = Label1->palette();
+    statusColours.setColor(QPalette::WindowText, statusColours.color(QPalette::Highlight));
+    Label1->setPalette(statusColours);
+    m_progress = place(new QProgressBar(this), "progress", twips(0, 4215, 5505, 60));
+    m_progress->setRange(0, 1000);
+    m_progress->setTextVisible(false);
+    m_progress->hide();
+
+    cmdBrowse = place(new QPushButton(QStringLiteral("Browse"), this), "cmdBrowse",
+                      twips(360, 480, 975, 435));
+    txtSize = place(new QLineEdit(this), "txtSize", twips(2400, 600, 1575, 255));
+    cmdSplit = place(new QPushButton(QStringLiteral("Split"), this), "cmdSplit",
+                     twips(4080, 480, 1095, 435));
+    List1 = place(new QListWidget(this), "List1", twips(360, 1920, 3375, 1620));
+    List1->setSelectionMode(QAbstractItemView::SingleSelection);
+    List1->setSortingEnabled(false);
+    cmdMerge = place(new QPushButton(QStringLiteral("Merge Back"), this), "cmdMerge",
+                     twips(3960, 2160, 1095, 555));
+    cmdMerge->setEnabled(false);
+
+    // Working controls beyond the right edge of a window that cannot grow.
+    txtFile = place(new QLineEdit(this), "txtFile", twips(6720, 3240, 2415, 315));
+    File1 = place(new FileListBox(this), "File1", twips(6480, 3360, 2415, 1650));
+    Dir1 = place(new QListWidget(this), "Dir1", twips(6360, 3600, 2775, 1215));
+    Dir1->addItems(QDir::current().entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name));
+    txt = place(new QLineEdit(this), "txt", twips(6360, 4200, 2415, 1635));
+    for (QWidget *working : {static_cast<QWidget *>(txtFile), static_cast<QWidget *>(File1),
+                             static_cast<QWidget *>(Dir1), static_cast<QWidget *>(txt)})
+        working->setFocusPolicy(Qt::NoFocus);
+
+    setTabOrder(cmdSplit, cmdBrowse);
+    setTabOrder(cmdBrowse, txtSize);
+    setTabOrder(txtSize, cmdMerge);
+    setTabOrder(cmdMerge, List1);
+
+    connect(cmdBrowse, &QPushButton::clicked, this, &Form1::cmdBrowse_Click);
+    connect(cmdSplit, &QPushButton::clicked, this, &Form1::cmdSplit_Click);
+    connect(cmdMerge, &QPushButton::clicked, this, &Form1::cmdMerge_Click);
+
+    for (QWidget *control : {static_cast<QWidget *>(cmdBrowse), static_cast<QWidget *>(cmdSplit),
+                             static_cast<QWidget *>(cmdMerge), static_cast<QWidget *>(Frame1),
+                             static_cast<QWidget *>(Frame2), static_cast<QWidget *>(Label1),
+                             static_cast<QWidget *>(Label2), static_cast<QWidget *>(Label3),
+                             static_cast<QWidget *>(Label4), static_cast<QWidget *>(List1),
+                             static_cast<QWidget *>(List1->viewport()),
+                             static_cast<QWidget *>(txtSize)})
+        forwardDropsFrom(control);
+}
+
+// The captions were laid out for a narrow system font; pick the largest size of the
+// default font at which every one of them fits its control.
+void Form1::fitFontToCaptions()
+{
+    struct Caption
+    {
+        QWidget *control;
+        QString text;
+        int padding;
+    };
+    const QList<Caption> captions = {
+        {cmdBrowse, cmdBrowse->text(), 12},     {cmdSplit, cmdSplit->text(), 12},
+        {cmdMerge, cmdMerge->text(), 12},       {Frame1, Frame1->title(), 20},
+        {Frame2, Frame2->title(), 20},          {Label3, Label3->text(), 0},
+        {Label4, QStringLiteral("offset:"), 0},
+    };
+    QFont candidate = font();
+    int pixels = QFontInfo(candidate).pixelSize();
+    for (; pixels > 9; --pixels) {
+        candidate.setPixelSize(pixels);
+        const QFontMetrics metrics(candidate);
+        bool fits = metrics.height() <= Label3->height();
+        for (const Caption &caption : captions)
+            fits = fits && metrics.horizontalAdvance(caption.text) + caption.padding
+                               <= caption.control->width();
+        if (fits)
+            break;
+    }
+    candidate.setPixelSize(pixels);
+    setFont(candidate);
+    // " Error offset:" wraps onto its two lines the way it always has.
+    Label4->setWordWrap(true);
+}
+
+void Form1::forwardDropsFrom(QWidget *control)
+{
+    control->setAcceptDrops(true);
+    control->installEventFilter(this);
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto *drag = static_cast<QDropEvent *>(event);
+        if (acceptsDrag(drag))
+            drag->acceptProposedAction();
+        else
+            drag->ignore();
+        return true;
+    }
+    case QEvent::Drop:
+        // A control never takes the data in itself (the size box would paste the path).
+        Form_OLEDragDrop(static_cast<QDropEvent *>(event));
+        return true;
+    default:
+        return QWidget::eventFilter(watched, event);
+    }
+}
+
+bool Form1::acceptsDrag(const QDropEvent *event) const
+{
+    return !m_operationRunning && !localFiles(event->mimeData()).isEmpty();
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (acceptsDrag(event))
+        event->acceptProposedAction();
+}
+
+void Form1::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (acceptsDrag(event))
+        event->acceptProposedAction();
+}
+
+void Form1::dropEvent(QDropEvent *event)
+{
+    Form_OLEDragDrop(event);
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    if (m_operationRunning) {
+        // Ending the program in the middle of a copy would leave it half done.
+        m_closeRequested = true;
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+void Form1::Form_Load(const QString &commandLine)
+{
+    File1->setVisible(false);
+    if (commandLine.isEmpty()) {
+        Label1->setText(QStringLiteral("No file loaded."));
+        for (int i = 0; i < File1->count(); ++i) {
+            const QString name = File1->item(i)->text();
+            if (NamingRules::IsPendingMerge(name))
+                AddPendingMerge(name);
+        }
+        return;
+    }
+
+    const QString path = FileProbe::AbsolutePath(commandLine);
+    const FileProbe::Measurement file = FileProbe::MeasureFile(path);
+    if (file.failure) {
+        txtSize->clear();
+        Label1->setText(file.failure->description());
+        return;
+    }
+    txtSize->setText(QString::number(file.length));
+    txtFile->setText(GetLongFileName(path));
+    Label1->setText(shown(txtFile->text()));
+}
+
+QString Form1::GetLongFileName(const QString &shortFileName) const
+{
+    const QString path = FileProbe::AbsolutePath(shortFileName);
+    if (path.isEmpty())
+        return {};
+    QString longPath;
+    QString parent = QStringLiteral("/");
+    const QStringList components = path.split(u'/', Qt::SkipEmptyParts);
+    for (const QString &component : components) {
+        const QString prefix = parent + component;
+        if (!FileProbe::Exists(prefix))
+            return {};
+        const QStringList entries = QDir(parent).entryList(
+            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        QString stored = component;
+        if (!entries.contains(component)) {
+            // On a file system that ignores letter case, the entry keeps its own spelling.
+            const QStringList matches = entries.filter(QRegularExpression(
+                QStringLiteral("^%1$").arg(QRegularExpression::escape(component)),
+                QRegularExpression::CaseInsensitiveOption));
+            if (matches.size() == 1)
+                stored = matches.first();
+        }
+        longPath += u'/' + stored;
+        parent = longPath + u'/';
+    }
+    return longPath.isEmpty() ? QStringLiteral("/") : longPath;
+}
+
+void Form1::AddPendingMerge(const QString &goodPart)
+{
+    List1->addItem(goodPart);
+    cmdMerge->setEnabled(true);
+}
+
+void Form1::loadFile(const QString &path)
+{
+    txtFile->setText(path);
+    Label1->setText(shown(path));
+    const FileProbe::Measurement file = FileProbe::MeasureFile(path);
+    if (file.failure) {
+        txtSize->clear();
+        Label1->setText(file.failure->description());
+        return;
+    }
+    txtSize->setText(QString::number(file.length));
+}
+
+void Form1::cmdBrowse_Click()
+{
+    if (m_operationRunning)
+        return;
+    OperationScope running(*this);
+    const QString chosen = dlg.chooseFileToOpen();
+    if (chosen.isEmpty())
+        return;
+    LoadedTitle = FileProbe::AbsolutePath(chosen);
+    loadFile(LoadedTitle);
+}
+
+void Form1::Form_OLEDragDrop(QDropEvent *event)
+{
+    const QStringList files = localFiles(event->mimeData());
+    if (m_operationRunning || files.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    const QString path = files.last();
+    if (NamingRules::IsPendingMerge(path))
+        AddPendingMerge(path);
+    loadFile(path);
+}
+
+void Form1::showFailure(const RepairFailure &failure)
+{
+    m_prompts.showMessage(failure.message());
+}
+
+void Form1::yieldToWindow()
+{
+    emit copyYielded();
+    QCoreApplication::processEvents();
+}
+
+void Form1::showProgress(qint64 done, qint64 total)
+{
+    m_progress->show();
+    m_progress->setValue(total > 0 ? int(done * 1000 / total) : 1000);
+}
+
+void Form1::cmdSplit_Click()
+{
+    if (m_operationRunning)
+        return;
+    OperationScope running(*this);
+
+    Label1->setText(QStringLiteral("Making a new file, please wait..."));
+    const ErrorOffset::Entry entry = ErrorOffset::ApplyErrorOffset(txtSize->text());
+    if (entry.status == ErrorOffset::Entry::Unreadable) {
+        m_prompts.showMessage(QStringLiteral("Incorrect split size"));
+        txtSize->setFocus();
+        return;
+    }
+    if (entry.status == ErrorOffset::Entry::Rewritten)
+        txtSize->setText(entry.text);
+    if (txtFile->text().isEmpty())
+        Label1->setText(QStringLiteral("No file to load"));
+
+    const QString source = txtFile->text();
+    if (source.trimmed().isEmpty() || !FileProbe::IsOrdinaryFile(source)) {
+        m_prompts.showMessage(QStringLiteral("File doesn't exist"));
+        cmdBrowse->setFocus();
+        return;
+    }
+    const std::optional<qint64> size = ErrorOffset::ReadSplitSize(txtSize->text());
+    if (!size) {
+        m_prompts.showMessage(QStringLiteral("Incorrect split size"));
+        txtSize->setFocus();
+        return;
+    }
+
+    const auto [folder, name] = NamingRules::SplitFolderAndName(source);
+    const QString goodPart = NamingRules::GoodPartPath(folder, name);
+    if (goodPart.isEmpty()) {
+        showFailure({RepairFailure::InvalidArgument,
+                     QStringLiteral("Invalid argument: the name %1 is too short for a good part")
+                         .arg(name)});
+        return;
+    }
+    lblOut->setText(shown(source));
+    lblOut->repaint();
+    File1->setFolder(folder);
+    File1->setVisible(true);
+    txt->setVisible(false);
+
+    const FileProbe::Measurement file = FileProbe::MeasureFile(source);
+    if (file.failure) {
+        showFailure(*file.failure);
+        return;
+    }
+    FileLength = file.length;
+    if (FileLength < *size) {
+        m_prompts.showMessage(QStringLiteral("Split size is larger than the file"));
+        txtSize->setFocus();
+        return;
+    }
+    if (source == goodPart || FileProbe::IsSameFile(source, goodPart)) {
+        m_prompts.showMessage(
+            QStringLiteral("This file already has the good part's name, and Split would "
+                           "overwrite it. Please rename it first."));
+        cmdBrowse->setFocus();
+        return;
+    }
+
+    GoodPartSplit split(source, goodPart, *size);
+    const CopyHooks hooks{[this] { yieldToWindow(); },
+                          [this](qint64 done, qint64 total) { showProgress(done, total); }};
+    for (bool askedToOverwrite = false;; askedToOverwrite = true) {
+        const std::optional<RepairFailure> failure = split.run(ChunkBuffer, hooks);
+        if (!failure)
+            break;
+        if (failure->code() != RepairFailure::PathFileAccessError || askedToOverwrite) {
+            showFailure(*failure);
+            return;
+        }
+        if (!m_prompts.askYesNo(SplitFolderQuestion)) {
+            lblOut->setText(QStringLiteral("Output Directory"));
+            return;
+        }
+        split.agreeToOverwrite();
+    }
+
+    File1->refresh();
+    m_prompts.beep();
+    Label1->setText(QStringLiteral("Done"));
+}
+
+void Form1::cmdMerge_Click()
+{
+    if (m_operationRunning)
+        return;
+    OperationScope running(*this);
+
+    const CopyHooks hooks{[this] { yieldToWindow(); },
+                          [this](qint64 done, qint64 total) { showProgress(done, total); }};
+    const int count = List1->count();
+    for (int i = 0; i < count; ++i) {
+        if (!List1->item(i)->isSelected())
+            continue;
+        const QString goodPart = List1->item(i)->text();
+        Label1->setText(QStringLiteral("Merging good parts. Please wait..."));
+        yieldToWindow();
+
+        MergeBack merge(goodPart);
+        const MergeBack::Status status = merge.run(ChunkBuffer, hooks);
+        FileLength = merge.goodPartLength();
+        if (status == MergeBack::CompanionTooShort) {
+            m_prompts.showMessage(QStringLiteral("Avi shorter than QQQ"));
+            return;
+        }
+        if (status == MergeBack::Failed) {
+            showFailure(*merge.failure());
+            return;
+        }
+        Label1->setText(QStringLiteral("Merge complete. ") + shown(merge.fixedPath())
+                        + QStringLiteral(" is the fixed file."));
+    }
+}

@@ -1,0 +1,103 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QWidget>
+
+#include <optional>
+
+class FileDialog;
+class FileListBox;
+class Prompts;
+class RepairFailure;
+class QDropEvent;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+
+// The one window: load a damaged file, split off its good part, merge it back once the
+// file was fetched again. Handlers read the controls, call the repair code and write the
+// controls; the copies hand control back to the window between pieces.
+class Form1 : public QWidget
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Form1)
+
+public:
+    Form1(Prompts &prompts, FileDialog &dlg, QWidget *parent = nullptr);
+    ~Form1() override;
+
+    // Runs once before the window is first shown, with the command line's text.
+    void Form_Load(const QString &commandLine);
+
+    // The path with every component in the letter case the file system stores;
+    // empty when a component does not exist.
+    QString GetLongFileName(const QString &shortFileName) const;
+
+    void AddPendingMerge(const QString &goodPart);
+
+    bool operationRunning() const { return m_operationRunning; }
+    QString loadedTitle() const { return LoadedTitle; }
+    qint64 fileLength() const { return FileLength; }
+    const QByteArray &chunkBuffer() const { return ChunkBuffer; }
+
+public slots:
+    void cmdBrowse_Click();
+    void cmdSplit_Click();
+    void cmdMerge_Click();
+    void Form_OLEDragDrop(QDropEvent *event);
+
+signals:
+    // Emitted each time a running copy lets the window process its events.
+    void copyYielded();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    class OperationScope;
+
+    void createControls();
+    void fitFontToCaptions();
+    void forwardDropsFrom(QWidget *control);
+    void loadFile(const QString &path);
+    void showFailure(const RepairFailure &failure);
+    void yieldToWindow();
+    void showProgress(qint64 done, qint64 total);
+    bool acceptsDrag(const QDropEvent *event) const;
+
+    Prompts &m_prompts;
+    FileDialog &dlg;
+
+    QGroupBox *Frame1 = nullptr;
+    QGroupBox *Frame2 = nullptr;
+    QPushButton *cmdBrowse = nullptr;
+    QPushButton *cmdSplit = nullptr;
+    QPushButton *cmdMerge = nullptr;
+    QLabel *Label1 = nullptr;
+    QLabel *Label2 = nullptr;
+    QLabel *Label3 = nullptr;
+    QLabel *Label4 = nullptr;
+    QLabel *lblOut = nullptr;
+    QLineEdit *txtSize = nullptr;
+    QLineEdit *txtFile = nullptr;
+    QLineEdit *txt = nullptr;
+    QListWidget *List1 = nullptr;
+    FileListBox *File1 = nullptr;
+    QListWidget *Dir1 = nullptr;
+    QProgressBar *m_progress = nullptr;
+
+    QString LoadedTitle;
+    qint64 FileLength = 0;
+    QByteArray ChunkBuffer;
+
+    bool m_operationRunning = false;
+    bool m_closeRequested = false;
+};

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+// Everything that asks the user something or makes a sound goes through here, so that tests
+// can answer from a script instead of opening a real message box.
+class Prompts
+{
+public:
+    virtual ~Prompts() = default;
+
+    // A message with the single button OK; returns once the user closed it.
+    virtual void showMessage(const QString &text) = 0;
+    // A question with the buttons Yes and No; true for Yes.
+    virtual bool askYesNo(const QString &question) = 0;
+    virtual void beep() = 0;
+};

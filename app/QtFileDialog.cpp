@@ -1,0 +1,8 @@
+#include "QtFileDialog.h"
+
+#include <QFileDialog>
+
+QString QtFileDialog::chooseFileToOpen()
+{
+    return QFileDialog::getOpenFileName(m_window);
+}

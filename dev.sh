@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Sets up what Saltwick needs on Debian 12 (as root), builds it, then starts the program
+# or runs every test. Safe to run again and again.
+#   bash dev.sh run [FILE]     build and start Saltwick, optionally with a file
+#   bash dev.sh test           build and run all tests
+set -euo pipefail
+cd "$(dirname "$0")"
+
+packages=(cmake make g++ qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core)
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$package")
+    fi
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update -q
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j2
+
+case "${1:-}" in
+run)
+    shift
+    exec build/app/saltwick "$@"
+    ;;
+test)
+    cd build
+    QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2
+    ;;
+*)
+    echo "usage: bash dev.sh run [FILE] | bash dev.sh test" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,71 @@
+#include "FileProbe.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+
+#include <cerrno>
+
+namespace FileProbe {
+
+bool IsOrdinaryFile(const QString &path)
+{
+    const QString name = path.mid(path.lastIndexOf(u'/') + 1);
+    if (name.isEmpty() || name.startsWith(u'.'))
+        return false;
+    struct stat status {};
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+Measurement MeasureFile(const QString &path)
+{
+    struct stat status {};
+    if (path.isEmpty())
+        return {0, RepairFailure::fromErrno(ENOENT, path)};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return {0, RepairFailure::fromErrno(errno, path)};
+    if (S_ISDIR(status.st_mode))
+        return {0, RepairFailure(RepairFailure::PathFileAccessError,
+                                 QStringLiteral("%1 is a folder, not a file")
+                                     .arg(QDir::toNativeSeparators(path)))};
+    if (!S_ISREG(status.st_mode))
+        return {0, RepairFailure(RepairFailure::PathFileAccessError,
+                                 QStringLiteral("%1 is not a plain file")
+                                     .arg(QDir::toNativeSeparators(path)))};
+    return {status.st_size, std::nullopt};
+}
+
+bool IsSameFile(const QString &first, const QString &second)
+{
+    struct stat a {};
+    struct stat b {};
+    return ::stat(QFile::encodeName(first).constData(), &a) == 0
+           && ::stat(QFile::encodeName(second).constData(), &b) == 0 && a.st_dev == b.st_dev
+           && a.st_ino == b.st_ino;
+}
+
+bool Exists(const QString &path)
+{
+    struct stat status {};
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0;
+}
+
+qint64 FreeBytes(const QString &folder)
+{
+    struct statvfs info {};
+    const QString where = folder.isEmpty() ? QStringLiteral(".") : folder;
+    if (::statvfs(QFile::encodeName(where).constData(), &info) != 0)
+        return -1;
+    return qint64(info.f_bavail) * qint64(info.f_frsize);
+}
+
+QString AbsolutePath(const QString &path)
+{
+    if (path.isEmpty())
+        return path;
+    return QDir::cleanPath(QDir::current().absoluteFilePath(path));
+}
+
+} // namespace FileProbe

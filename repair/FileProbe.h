@@ -1,0 +1,37 @@
+#pragma once
+
+#include "RepairFailure.h"
+
+#include <QString>
+
+#include <optional>
+
+// Questions asked of the file system without opening a file.
+namespace FileProbe {
+
+struct Measurement
+{
+    qint64 length = 0;
+    std::optional<RepairFailure> failure;
+};
+
+// A regular file (links followed) whose name does not start with a dot.
+bool IsOrdinaryFile(const QString &path);
+
+// The length in bytes of a file; a folder, a device or a missing file is a failure.
+Measurement MeasureFile(const QString &path);
+
+// Both paths name the same file, through a hard or a symbolic link or letter case.
+bool IsSameFile(const QString &first, const QString &second);
+
+// Something, even a dangling link, stands at the path.
+bool Exists(const QString &path);
+
+// Bytes an unprivileged writer may still use on the file system holding `folder`;
+// -1 when that cannot be told.
+qint64 FreeBytes(const QString &folder);
+
+// Made absolute against the current folder and lexically normalised.
+QString AbsolutePath(const QString &path);
+
+} // namespace FileProbe

@@ -1,0 +1,149 @@
+#include "RawFile.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+RawFile::~RawFile()
+{
+    if (m_descriptor >= 0)
+        ::close(m_descriptor);
+}
+
+RawFile::Result RawFile::open(const QString &path, int flags, const QString &shownAs)
+{
+    close();
+    m_path = shownAs.isEmpty() ? path : shownAs;
+    do {
+        m_descriptor = ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC, 0666);
+    } while (m_descriptor < 0 && errno == EINTR);
+    if (m_descriptor < 0)
+        return failure(errno);
+    return {};
+}
+
+RawFile::Result RawFile::openForReading(const QString &path)
+{
+    return open(path, O_RDONLY);
+}
+
+RawFile::Result RawFile::openForWriting(const QString &path)
+{
+    return open(path, O_WRONLY);
+}
+
+RawFile::Result RawFile::createNew(const QString &path, const QString &shownAs)
+{
+    return open(path, O_WRONLY | O_CREAT | O_EXCL, shownAs);
+}
+
+RawFile::Result RawFile::length(qint64 &bytes) const
+{
+    struct stat status {};
+    if (::fstat(m_descriptor, &status) != 0)
+        return failure(errno);
+    bytes = status.st_size;
+    return {};
+}
+
+RepairFailure RawFile::endedEarly() const
+{
+    return {RepairFailure::DeviceIoError,
+            QStringLiteral("%1 ended before the expected length; it may have changed meanwhile")
+                .arg(QDir::toNativeSeparators(m_path))};
+}
+
+RawFile::Result RawFile::readAt(qint64 position, char *data, qint64 count) const
+{
+    off_t offset = position - 1;
+    while (count > 0) {
+        const ssize_t got = ::pread(m_descriptor, data, size_t(count), offset);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return failure(errno);
+        if (got == 0)
+            return endedEarly();
+        data += got;
+        offset += got;
+        count -= got;
+    }
+    return {};
+}
+
+RawFile::Result RawFile::writeAt(qint64 position, const char *data, qint64 count)
+{
+    off_t offset = position - 1;
+    while (count > 0) {
+        const ssize_t put = ::pwrite(m_descriptor, data, size_t(count), offset);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put < 0)
+            return failure(errno);
+        data += put;
+        offset += put;
+        count -= put;
+    }
+    return {};
+}
+
+RawFile::Result RawFile::copyRangeFrom(const RawFile &source, qint64 position, qint64 count,
+                                       bool &refused)
+{
+    refused = false;
+    loff_t from = position - 1;
+    loff_t to = position - 1;
+    bool movedAny = false;
+    while (count > 0) {
+        const ssize_t moved =
+            ::copy_file_range(source.m_descriptor, &from, m_descriptor, &to, size_t(count), 0);
+        if (moved < 0 && errno == EINTR)
+            continue;
+        if (moved < 0) {
+            const int error = errno;
+            // These say the kernel cannot copy between these files, not that they are broken.
+            if (!movedAny
+                && (error == EXDEV || error == EINVAL || error == EOPNOTSUPP || error == ENOSYS
+                    || error == EBADF)) {
+                refused = true;
+                return {};
+            }
+            return failure(error);
+        }
+        if (moved == 0)
+            return source.endedEarly();
+        movedAny = true;
+        count -= moved;
+    }
+    return {};
+}
+
+RawFile::Result RawFile::truncate(qint64 bytes)
+{
+    if (::ftruncate(m_descriptor, bytes) != 0)
+        return failure(errno);
+    return {};
+}
+
+RawFile::Result RawFile::sync()
+{
+    if (::fsync(m_descriptor) != 0)
+        return failure(errno);
+    return {};
+}
+
+RawFile::Result RawFile::close()
+{
+    if (m_descriptor < 0)
+        return {};
+    const int result = ::close(m_descriptor);
+    m_descriptor = -1;
+    if (result != 0 && errno != EINTR)
+        return failure(errno);
+    return {};
+}

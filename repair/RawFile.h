@@ -1,0 +1,51 @@
+#pragma once
+
+#include "RepairFailure.h"
+
+#include <QString>
+
+#include <optional>
+
+// One open file for raw bytes at 1-based positions. Closes itself when it goes.
+// Every call reports a failure with our code, or nothing when it went well.
+class RawFile
+{
+public:
+    using Result = std::optional<RepairFailure>;
+
+    RawFile() = default;
+    ~RawFile();
+    RawFile(const RawFile &) = delete;
+    RawFile &operator=(const RawFile &) = delete;
+
+    Result openForReading(const QString &path);
+    // Opens a file that must already exist; never creates one.
+    Result openForWriting(const QString &path);
+    // Creates a new file; fails when something stands at the path. Messages name the file
+    // `shownAs` when it is given: a hidden working file is the user's file to them.
+    Result createNew(const QString &path, const QString &shownAs = {});
+
+    Result length(qint64 &bytes) const;
+    Result readAt(qint64 position, char *data, qint64 count) const;
+    Result writeAt(qint64 position, const char *data, qint64 count);
+
+    // Lets the kernel move `count` bytes of `source` from `position` to the same position
+    // here. `refused` is set, and nothing is reported, when the kernel cannot do it for
+    // these two files; the caller then copies through memory.
+    Result copyRangeFrom(const RawFile &source, qint64 position, qint64 count, bool &refused);
+
+    Result truncate(qint64 bytes);
+    Result sync();
+    Result close();
+
+    bool isOpen() const { return m_descriptor >= 0; }
+    QString path() const { return m_path; }
+
+private:
+    Result open(const QString &path, int flags, const QString &shownAs = {});
+    RepairFailure failure(int error) const { return RepairFailure::fromErrno(error, m_path); }
+    RepairFailure endedEarly() const;
+
+    int m_descriptor = -1;
+    QString m_path;
+};
