@@ -82,7 +82,9 @@ RawFile::Result GoodPartSplit::checkGoodPartPath() const
     }
     if (!S_ISREG(status.st_mode) && !S_ISLNK(status.st_mode))
         return accessError(m_goodPartPath, QStringLiteral("is not a plain file"));
-    const bool writable = ::access(QFile::encodeName(m_goodPartPath).constData(), W_OK) == 0;
+    // A file nobody may write to counts as read-only even for a user the system lets write.
+    const bool writable = (status.st_mode & 0222) != 0
+                          && ::access(QFile::encodeName(m_goodPartPath).constData(), W_OK) == 0;
     if (!writable && !m_overwriteAgreed)
         return accessError(m_goodPartPath, QStringLiteral("cannot be written"));
     return {};

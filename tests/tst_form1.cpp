@@ -1,7 +1,5 @@
-#include "Form1.h"
-#include "ScriptedFileDialog.h"
-#include "ScriptedPrompts.h"
 #include "TestFiles.h"
+#include "TestWindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -13,20 +11,6 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-
-// Start-up looks at the current folder; each test that needs one works in its own.
-class CurrentFolder
-{
-public:
-    explicit CurrentFolder(const QString &path) : m_previous(QDir::currentPath())
-    {
-        QDir::setCurrent(path);
-    }
-    ~CurrentFolder() { QDir::setCurrent(m_previous); }
-
-private:
-    QString m_previous;
-};
 
 class TestForm1 : public QObject
 {
@@ -47,15 +31,6 @@ private slots:
     void startUpWithUnreadablePath_data();
     void startUpWithUnreadablePath();
     void longFileName();
-
-private:
-    template <typename T> static T *control(Form1 &form, const char *name)
-    {
-        T *found = form.findChild<T *>(QLatin1String(name));
-        if (!found)
-            qFatal("no control %s", name);
-        return found;
-    }
 };
 
 void TestForm1::initTestCase()
@@ -65,9 +40,8 @@ void TestForm1::initTestCase()
 
 void TestForm1::windowFrame()
 {
-    ScriptedPrompts prompts;
-    ScriptedFileDialog dialog;
-    Form1 form(prompts, dialog);
+    TestWindow window;
+    Form1 &form = window.form;
 
     QCOMPARE(form.windowTitle(), QStringLiteral("Saltwick 0.2"));
     QCOMPARE(form.size(), QSize(380, 288));
@@ -104,12 +78,11 @@ void TestForm1::visibleControls()
     QFETCH(QRect, rect);
     QFETCH(QString, caption);
 
-    ScriptedPrompts prompts;
-    ScriptedFileDialog dialog;
-    Form1 form(prompts, dialog);
+    TestWindow window;
+    Form1 &form = window.form;
     form.show();
 
-    QWidget *widget = control<QWidget>(form, name.toLatin1().constData());
+    QWidget *widget = window.get<QWidget>(name.toLatin1().constData());
     QCOMPARE(widget->geometry(), rect);
     QVERIFY(widget->isVisible());
     if (auto *button = qobject_cast<QPushButton *>(widget))
@@ -127,25 +100,24 @@ void TestForm1::visibleControls()
 
 void TestForm1::initialState()
 {
-    ScriptedPrompts prompts;
-    ScriptedFileDialog dialog;
-    Form1 form(prompts, dialog);
+    TestWindow window;
+    Form1 &form = window.form;
 
-    QVERIFY(!control<QPushButton>(form, "cmdMerge")->isEnabled());
-    QVERIFY(control<QPushButton>(form, "cmdSplit")->isEnabled());
-    QVERIFY(control<QPushButton>(form, "cmdBrowse")->isEnabled());
-    QVERIFY(!control<QLineEdit>(form, "txtSize")->isReadOnly());
-    auto *list = control<QListWidget>(form, "List1");
+    QVERIFY(!window.get<QPushButton>("cmdMerge")->isEnabled());
+    QVERIFY(window.get<QPushButton>("cmdSplit")->isEnabled());
+    QVERIFY(window.get<QPushButton>("cmdBrowse")->isEnabled());
+    QVERIFY(!window.get<QLineEdit>("txtSize")->isReadOnly());
+    auto *list = window.get<QListWidget>("List1");
     QCOMPARE(list->count(), 0);
     QCOMPARE(list->selectionMode(), QAbstractItemView::SingleSelection);
     QVERIFY(!list->isSortingEnabled());
 
-    auto *status = control<QLabel>(form, "Label1");
+    auto *status = window.get<QLabel>("Label1");
     QCOMPARE(status->alignment(), Qt::AlignCenter);
     QCOMPARE(status->palette().color(QPalette::WindowText),
              status->palette().color(QPalette::Highlight));
-    QCOMPARE(control<QLabel>(form, "lblOut")->text(), QStringLiteral("File"));
-    QCOMPARE(control<QLabel>(form, "Label2")->text(), QStringLiteral("Split size"));
+    QCOMPARE(window.get<QLabel>("lblOut")->text(), QStringLiteral("File"));
+    QCOMPARE(window.get<QLabel>("Label2")->text(), QStringLiteral("Split size"));
     QCOMPARE(form.loadedTitle(), QString());
     QCOMPARE(form.fileLength(), 0);
     QCOMPARE(form.chunkBuffer().size(), 0);
@@ -153,18 +125,17 @@ void TestForm1::initialState()
 
 void TestForm1::workingControlsNeverShow()
 {
-    ScriptedPrompts prompts;
-    ScriptedFileDialog dialog;
-    Form1 form(prompts, dialog);
+    TestWindow window;
+    Form1 &form = window.form;
     form.show();
 
     // Beyond the right edge of a window that cannot grow.
     for (const char *name : {"txtFile", "File1", "Dir1", "txt"})
-        QVERIFY2(control<QWidget>(form, name)->x() >= form.width(), name);
+        QVERIFY2(window.get<QWidget>(name)->x() >= form.width(), name);
 
     // Behind the frames and the buttons: whatever is drawn at their middle is not them.
     for (const char *name : {"Label2", "lblOut"}) {
-        QWidget *hidden = control<QWidget>(form, name);
+        QWidget *hidden = window.get<QWidget>(name);
         const QRect area = hidden->geometry();
         for (const QPoint &point : {area.topLeft(), area.center(), area.bottomRight()}) {
             QWidget *top = form.childAt(point);
@@ -175,10 +146,9 @@ void TestForm1::workingControlsNeverShow()
 
 void TestForm1::tabOrderAndFocus()
 {
-    ScriptedPrompts prompts;
-    ScriptedFileDialog dialog;
-    Form1 form(prompts, dialog);
-    control<QPushButton>(form, "cmdMerge")->setEnabled(true);
+    TestWindow window;
+    Form1 &form = window.form;
+    window.get<QPushButton>("cmdMerge")->setEnabled(true);
     form.show();
     QApplication::setActiveWindow(&form);
     QVERIFY(QTest::qWaitForWindowActive(&form));
@@ -217,20 +187,19 @@ void TestForm1::startUpWithoutArgument()
         QVERIFY(TestFiles::WritePattern(dir.filePath(file), 10));
     CurrentFolder here(dir.path());
 
-    ScriptedPrompts prompts;
-    ScriptedFileDialog dialog;
-    Form1 form(prompts, dialog);
+    TestWindow window;
+    Form1 &form = window.form;
     form.Form_Load(QString());
 
-    QCOMPARE(control<QLabel>(form, "Label1")->text(), QStringLiteral("No file loaded."));
-    auto *list = control<QListWidget>(form, "List1");
+    QCOMPARE(window.get<QLabel>("Label1")->text(), QStringLiteral("No file loaded."));
+    auto *list = window.get<QListWidget>("List1");
     QStringList items;
     for (int i = 0; i < list->count(); ++i)
         items << list->item(i)->text();
     QCOMPARE(items, listed);
-    QCOMPARE(control<QPushButton>(form, "cmdMerge")->isEnabled(), !listed.isEmpty());
-    QCOMPARE(control<QLineEdit>(form, "txtSize")->text(), QString());
-    QVERIFY(!control<QWidget>(form, "File1")->isVisibleTo(&form));
+    QCOMPARE(window.get<QPushButton>("cmdMerge")->isEnabled(), !listed.isEmpty());
+    QCOMPARE(window.get<QLineEdit>("txtSize")->text(), QString());
+    QVERIFY(!window.get<QWidget>("File1")->isVisibleTo(&form));
 }
 
 void TestForm1::startUpWithFile()
@@ -243,16 +212,15 @@ void TestForm1::startUpWithFile()
     QVERIFY(TestFiles::WritePattern(dir.filePath("b.avi"), 9));
     CurrentFolder here(dir.path());
 
-    ScriptedPrompts prompts;
-    ScriptedFileDialog dialog;
-    Form1 form(prompts, dialog);
+    TestWindow window;
+    Form1 &form = window.form;
     form.Form_Load(movie);
 
-    QCOMPARE(control<QLineEdit>(form, "txtSize")->text(), QStringLiteral("500"));
-    QCOMPARE(control<QLineEdit>(form, "txtFile")->text(), movie);
-    QCOMPARE(control<QLabel>(form, "Label1")->text(), movie);
-    QCOMPARE(control<QListWidget>(form, "List1")->count(), 0);
-    QVERIFY(!control<QPushButton>(form, "cmdMerge")->isEnabled());
+    QCOMPARE(window.get<QLineEdit>("txtSize")->text(), QStringLiteral("500"));
+    QCOMPARE(window.get<QLineEdit>("txtFile")->text(), movie);
+    QCOMPARE(window.get<QLabel>("Label1")->text(), movie);
+    QCOMPARE(window.get<QListWidget>("List1")->count(), 0);
+    QVERIFY(!window.get<QPushButton>("cmdMerge")->isEnabled());
 }
 
 void TestForm1::startUpWithRelativePathAndBlanks()
@@ -262,16 +230,15 @@ void TestForm1::startUpWithRelativePathAndBlanks()
     QVERIFY(TestFiles::WritePattern(dir.filePath("films/my movie.avi"), 1234));
     CurrentFolder here(dir.path());
 
-    ScriptedPrompts prompts;
-    ScriptedFileDialog dialog;
-    Form1 form(prompts, dialog);
+    TestWindow window;
+    Form1 &form = window.form;
     form.Form_Load(QStringLiteral("./films/../films/my movie.avi"));
 
     const QString absolute = QDir(dir.path()).canonicalPath() + "/films/my movie.avi";
-    QCOMPARE(control<QLineEdit>(form, "txtSize")->text(), QStringLiteral("1234"));
-    QCOMPARE(QFileInfo(control<QLineEdit>(form, "txtFile")->text()).canonicalFilePath(), absolute);
-    QVERIFY(control<QLineEdit>(form, "txtFile")->text().startsWith(u'/'));
-    QVERIFY(!control<QLineEdit>(form, "txtFile")->text().contains(QStringLiteral("..")));
+    QCOMPARE(window.get<QLineEdit>("txtSize")->text(), QStringLiteral("1234"));
+    QCOMPARE(QFileInfo(window.get<QLineEdit>("txtFile")->text()).canonicalFilePath(), absolute);
+    QVERIFY(window.get<QLineEdit>("txtFile")->text().startsWith(u'/'));
+    QVERIFY(!window.get<QLineEdit>("txtFile")->text().contains(QStringLiteral("..")));
 }
 
 void TestForm1::startUpWithUnreadablePath_data()
@@ -294,16 +261,15 @@ void TestForm1::startUpWithUnreadablePath()
     QVERIFY(TestFiles::WritePattern(dir.filePath("movie.avi"), 10));
     CurrentFolder here(dir.path());
 
-    ScriptedPrompts prompts;
-    ScriptedFileDialog dialog;
-    Form1 form(prompts, dialog);
+    TestWindow window;
+    Form1 &form = window.form;
     form.Form_Load(argument);
 
-    QCOMPARE(control<QLineEdit>(form, "txtSize")->text(), QString());
-    QCOMPARE(control<QLineEdit>(form, "txtFile")->text(), QString());
-    QVERIFY2(control<QLabel>(form, "Label1")->text().contains(mentioned),
-             qPrintable(control<QLabel>(form, "Label1")->text()));
-    QVERIFY(prompts.messages.isEmpty());
+    QCOMPARE(window.get<QLineEdit>("txtSize")->text(), QString());
+    QCOMPARE(window.get<QLineEdit>("txtFile")->text(), QString());
+    QVERIFY2(window.get<QLabel>("Label1")->text().contains(mentioned),
+             qPrintable(window.get<QLabel>("Label1")->text()));
+    QVERIFY(window.prompts.messages.isEmpty());
 }
 
 void TestForm1::longFileName()
@@ -315,9 +281,8 @@ void TestForm1::longFileName()
     QVERIFY(TestFiles::WritePattern(root + "/Program Files/.hidden/x.avi", 3));
     CurrentFolder here(root);
 
-    ScriptedPrompts prompts;
-    ScriptedFileDialog dialog;
-    Form1 form(prompts, dialog);
+    TestWindow window;
+    Form1 &form = window.form;
 
     QCOMPARE(form.GetLongFileName(root + "/Program Files/Movie one.avi"),
              root + "/Program Files/Movie one.avi");
