@@ -1,0 +1,326 @@
+#include "TestFiles.h"
+#include "TestWindow.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <sys/resource.h>
+
+#include <csignal>
+
+class TestMerge : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void completesTheGoodPart_data();
+    void completesTheGoodPart();
+    void refusesAShortCompanion_data();
+    void refusesAShortCompanion();
+    void mergesEverySelectedItemInOrder();
+    void reportsMissingFilesAndCreatesNothing_data();
+    void reportsMissingFilesAndCreatesNothing();
+    void leavesTheGoodPartWhenTheFixedFileExists();
+    void reportsAFailureInALaterItem();
+    void doesNothingWithoutASelection();
+    void ignoresCommandsAndDefersCloseWhileCopying();
+    void repairsADamagedDownloadEndToEnd();
+
+private:
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+    // Lists the good parts of the folder the way start-up does, and selects the first.
+    void startIn(TestWindow &window, int selected = 0);
+    // The user selects one item at a time; a second one can only be added from code.
+    static void alsoSelect(TestWindow &window, int row);
+
+    QByteArray m_good;
+    QByteArray m_companion;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<CurrentFolder> m_here;
+};
+
+void TestMerge::initTestCase()
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    m_good = TestFiles::Pattern(4000000, 11);
+    m_companion = TestFiles::Pattern(10000000, 12);
+}
+
+void TestMerge::init()
+{
+    m_here.reset();
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_here = std::make_unique<CurrentFolder>(m_dir->path());
+}
+
+void TestMerge::startIn(TestWindow &window, int selected)
+{
+    window.form.Form_Load(QString());
+    auto *list = window.get<QListWidget>("List1");
+    if (selected >= 0 && selected < list->count())
+        list->item(selected)->setSelected(true);
+}
+
+void TestMerge::alsoSelect(TestWindow &window, int row)
+{
+    auto *list = window.get<QListWidget>("List1");
+    list->selectionModel()->select(list->model()->index(row, 0), QItemSelectionModel::Select);
+}
+
+void TestMerge::completesTheGoodPart_data()
+{
+    QTest::addColumn<qint64>("good");
+    QTest::addColumn<qint64>("tail");
+    QTest::addColumn<int>("fullPieces");
+
+    QTest::newRow("ten-and-ten") << qint64(10) << qint64(10) << 0;
+    QTest::newRow("one-byte-tail") << qint64(10) << qint64(1) << 0;
+    QTest::newRow("two-byte-tail") << qint64(10) << qint64(2) << 0;
+    QTest::newRow("one-piece-tail") << qint64(10) << qint64(3000000) << 0;
+    QTest::newRow("just-over-a-piece") << qint64(10) << qint64(3000001) << 1;
+    QTest::newRow("two-pieces-tail") << qint64(10) << qint64(6000000) << 2;
+    QTest::newRow("large-good-part") << qint64(4000000) << qint64(5000000) << 1;
+    QTest::newRow("empty-good-part") << qint64(0) << qint64(7000000) << 2;
+}
+
+void TestMerge::completesTheGoodPart()
+{
+    QFETCH(qint64, good);
+    QFETCH(qint64, tail);
+    QFETCH(int, fullPieces);
+
+    const QByteArray companion = m_companion.left(good + tail);
+    QVERIFY(TestFiles::Write(path("movie.QQQ"), m_good.left(good)));
+    QVERIFY(TestFiles::Write(path("movie.avi"), companion));
+    TestWindow window;
+    startIn(window);
+    QSignalSpy yields(&window.form, &Form1::copyYielded);
+    window.click("cmdMerge");
+
+    QCOMPARE(window.prompts.messages, QStringList());
+    QCOMPARE(TestFiles::Read(path("movie-.avi")), m_good.left(good) + companion.mid(good));
+    QVERIFY(!QFile::exists(path("movie.QQQ")));
+    QCOMPARE(TestFiles::Read(path("movie.avi")), companion);
+    // One hand-over before each good part, one after reading each full piece.
+    QCOMPARE(yields.count(), 1 + fullPieces);
+    QCOMPARE(window.status(),
+             QStringLiteral("Merge complete. movie-.avi is the fixed file."));
+    QCOMPARE(window.listed(), QStringList{"movie.QQQ"});
+    QVERIFY(window.get<QListWidget>("List1")->item(0)->isSelected());
+    QVERIFY(window.get<QPushButton>("cmdMerge")->isEnabled());
+    QCOMPARE(window.form.fileLength(), good);
+}
+
+void TestMerge::refusesAShortCompanion_data()
+{
+    QTest::addColumn<qint64>("companion");
+
+    QTest::newRow("same-length") << qint64(10);
+    QTest::newRow("shorter") << qint64(9);
+    QTest::newRow("empty") << qint64(0);
+}
+
+void TestMerge::refusesAShortCompanion()
+{
+    QFETCH(qint64, companion);
+
+    QVERIFY(TestFiles::Write(path("a.QQQ"), m_good.left(10)));
+    QVERIFY(TestFiles::Write(path("a.avi"), m_companion.left(companion)));
+    QVERIFY(TestFiles::Write(path("b.QQQ"), m_good.left(10)));
+    QVERIFY(TestFiles::Write(path("b.avi"), m_companion.left(20)));
+    TestWindow window;
+    startIn(window);
+    alsoSelect(window, 1);
+    window.click("cmdMerge");
+
+    QCOMPARE(window.prompts.messages, QStringList{"Avi shorter than QQQ"});
+    QCOMPARE(window.status(), QStringLiteral("Merging good parts. Please wait..."));
+    QCOMPARE(TestFiles::Read(path("a.QQQ")), m_good.left(10));
+    QCOMPARE(TestFiles::Read(path("a.avi")), m_companion.left(companion));
+    // The run ends there: the next item is not merged.
+    QCOMPARE(TestFiles::Read(path("b.QQQ")), m_good.left(10));
+    QVERIFY(!QFile::exists(path("a-.avi")));
+    QVERIFY(!QFile::exists(path("b-.avi")));
+}
+
+void TestMerge::mergesEverySelectedItemInOrder()
+{
+    QVERIFY(TestFiles::Write(path("a.QQQ"), m_good.left(100)));
+    QVERIFY(TestFiles::Write(path("a.avi"), m_companion.left(3500000)));
+    QVERIFY(TestFiles::Write(path("b.QQQ"), m_good.left(3000000)));
+    QVERIFY(TestFiles::Write(path("b.avi"), m_companion.left(3000005)));
+    QVERIFY(TestFiles::Write(path("c.QQQ"), m_good.left(5)));
+    QVERIFY(TestFiles::Write(path("c.avi"), m_companion.left(50)));
+    TestWindow window;
+    startIn(window, 0);
+    alsoSelect(window, 1);
+    window.click("cmdMerge");
+
+    QCOMPARE(window.prompts.messages, QStringList());
+    QCOMPARE(TestFiles::Read(path("a-.avi")), m_good.left(100) + m_companion.mid(100, 3499900));
+    // The second good part starts again at its own length.
+    QCOMPARE(TestFiles::Read(path("b-.avi")), m_good.left(3000000) + m_companion.mid(3000000, 5));
+    QCOMPARE(TestFiles::Read(path("c.QQQ")), m_good.left(5));
+    QCOMPARE(window.status(), QStringLiteral("Merge complete. b-.avi is the fixed file."));
+    QCOMPARE(window.form.chunkBuffer().size(), 5);
+}
+
+void TestMerge::reportsMissingFilesAndCreatesNothing_data()
+{
+    QTest::addColumn<QString>("removed");
+
+    QTest::newRow("good-part") << "movie.QQQ";
+    QTest::newRow("companion") << "movie.avi";
+}
+
+void TestMerge::reportsMissingFilesAndCreatesNothing()
+{
+    QFETCH(QString, removed);
+
+    QVERIFY(TestFiles::Write(path("movie.QQQ"), m_good.left(10)));
+    QVERIFY(TestFiles::Write(path("movie.avi"), m_companion.left(20)));
+    TestWindow window;
+    startIn(window);
+    QVERIFY(QFile::remove(path(removed)));
+    window.click("cmdMerge");
+
+    QCOMPARE(window.prompts.messages.size(), 1);
+    QVERIFY2(window.prompts.messages.first().startsWith("53: "),
+             qPrintable(window.prompts.messages.first()));
+    QVERIFY(window.prompts.messages.first().contains(removed));
+    QVERIFY(!QFile::exists(path(removed)));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files).size(), 1);
+}
+
+void TestMerge::leavesTheGoodPartWhenTheFixedFileExists()
+{
+    QVERIFY(TestFiles::Write(path("movie.QQQ"), m_good.left(10)));
+    QVERIFY(TestFiles::Write(path("movie.avi"), m_companion.left(20)));
+    QVERIFY(TestFiles::Write(path("movie-.avi"), "older fix"));
+    TestWindow window;
+    startIn(window);
+    window.click("cmdMerge");
+
+    QCOMPARE(window.prompts.messages.size(), 1);
+    QVERIFY(window.prompts.messages.first().startsWith("75: "));
+    QVERIFY(window.prompts.messages.first().contains("movie-.avi"));
+    QCOMPARE(TestFiles::Read(path("movie.QQQ")), m_good.left(10));
+    QCOMPARE(TestFiles::Read(path("movie-.avi")), QByteArray("older fix"));
+
+    // Merging again after a merge finds the fixed file and changes nothing either.
+    QVERIFY(QFile::remove(path("movie-.avi")));
+    window.prompts.messages.clear();
+    window.click("cmdMerge");
+    QCOMPARE(window.status(), QStringLiteral("Merge complete. movie-.avi is the fixed file."));
+    window.click("cmdMerge");
+    QCOMPARE(window.prompts.messages.size(), 1);
+    QVERIFY(window.prompts.messages.first().startsWith("53: "));
+    QVERIFY(!QFile::exists(path("movie.QQQ")));
+    QCOMPARE(TestFiles::Read(path("movie-.avi")), m_good.left(10) + m_companion.mid(10, 10));
+}
+
+void TestMerge::reportsAFailureInALaterItem()
+{
+    QVERIFY(TestFiles::Write(path("a.QQQ"), m_good.left(100)));
+    QVERIFY(TestFiles::Write(path("a.avi"), m_companion.left(1000)));
+    QVERIFY(TestFiles::Write(path("b.QQQ"), m_good.left(1000000)));
+    QVERIFY(TestFiles::Write(path("b.avi"), m_companion.left(9000000)));
+    TestWindow window;
+    startIn(window, 0);
+    alsoSelect(window, 1);
+    {
+        // The second good part may not grow past 5,000,000 bytes: a disk filling up.
+        rlimit previous {};
+        getrlimit(RLIMIT_FSIZE, &previous);
+        rlimit limit = previous;
+        limit.rlim_cur = 5000000;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        window.click("cmdMerge");
+        setrlimit(RLIMIT_FSIZE, &previous);
+    }
+
+    QCOMPARE(window.prompts.messages.size(), 1);
+    QVERIFY2(window.prompts.messages.first().startsWith("61: "),
+             qPrintable(window.prompts.messages.first()));
+    QCOMPARE(window.status(), QStringLiteral("Merging good parts. Please wait..."));
+    QCOMPARE(TestFiles::Read(path("a-.avi")), m_good.left(100) + m_companion.mid(100, 900));
+    // The interrupted good part is given back as it was.
+    QCOMPARE(TestFiles::Read(path("b.QQQ")), m_good.left(1000000));
+    QVERIFY(!QFile::exists(path("b-.avi")));
+}
+
+void TestMerge::doesNothingWithoutASelection()
+{
+    QVERIFY(TestFiles::Write(path("movie.QQQ"), m_good.left(10)));
+    QVERIFY(TestFiles::Write(path("movie.avi"), m_companion.left(20)));
+    TestWindow window;
+    startIn(window, -1);
+    window.click("cmdMerge");
+
+    QCOMPARE(window.status(), QStringLiteral("No file loaded."));
+    QCOMPARE(window.prompts.messages, QStringList());
+    QCOMPARE(TestFiles::Read(path("movie.QQQ")), m_good.left(10));
+}
+
+void TestMerge::ignoresCommandsAndDefersCloseWhileCopying()
+{
+    QVERIFY(TestFiles::Write(path("movie.QQQ"), m_good.left(10)));
+    QVERIFY(TestFiles::Write(path("movie.avi"), m_companion));
+    TestWindow window;
+    window.form.show();
+    startIn(window);
+    window.get<QLineEdit>("txtFile")->setText(path("movie.avi"));
+    window.setSizeBox("100");
+
+    int yields = 0;
+    bool closedDuringCopy = true;
+    QObject::connect(&window.form, &Form1::copyYielded, &window.form, [&] {
+        if (++yields != 2)
+            return;
+        window.click("cmdMerge");
+        window.click("cmdSplit");
+        window.form.close();
+        closedDuringCopy = !window.form.isVisible();
+    });
+    window.click("cmdMerge");
+
+    QVERIFY(!closedDuringCopy);
+    QCOMPARE(window.prompts.messages, QStringList());
+    QVERIFY(!QFile::exists(path("movie.QQQ")));
+    QCOMPARE(TestFiles::Read(path("movie-.avi")), m_good.left(10) + m_companion.mid(10));
+    QCOMPARE(window.status(), QStringLiteral("Merge complete. movie-.avi is the fixed file."));
+    QVERIFY(!window.form.isVisible());
+}
+
+void TestMerge::repairsADamagedDownloadEndToEnd()
+{
+    const QByteArray original = TestFiles::Pattern(9500000, 21);
+    const qint64 damagedAt = 7654321;
+    QByteArray damaged = original;
+    damaged.replace(damagedAt, 1000000, TestFiles::Pattern(1000000, 99));
+    QVERIFY(TestFiles::Write(path("movie.avi"), damaged));
+
+    TestWindow window;
+    window.form.Form_Load(path("movie.avi"));
+    window.setSizeBox(QStringLiteral("Error at offset: %1 (0x74CBB1)").arg(damagedAt));
+    window.click("cmdSplit");
+    QCOMPARE(window.status(), QStringLiteral("Done"));
+    QCOMPARE(window.sizeBox(), QString::number(damagedAt - 50000));
+
+    // The file is fetched again by another tool.
+    QVERIFY(TestFiles::Write(path("movie.avi"), original));
+
+    TestWindow later;
+    startIn(later);
+    QCOMPARE(later.listed(), QStringList{"movie.QQQ"});
+    later.click("cmdMerge");
+    QCOMPARE(later.prompts.messages, QStringList());
+    QCOMPARE(TestFiles::Read(path("movie-.avi")), original);
+}
+
+QTEST_MAIN(TestMerge)
+#include "tst_merge.moc"
