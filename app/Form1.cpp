@@ -33,8 +33,7 @@ QRect twips(int left, int top, int width, int height)
     return {left / 15, top / 15, width / 15, height / 15};
 }
 
-template <typename Control>
-Control *place(Control *control, const char *name, const QRect &rect)
+template <typename Control> Control *place(Control *control, const char *name, const QRect &rect)
 {
     control->setObjectName(QLatin1String(name));
     control->setGeometry(rect);
@@ -58,8 +57,8 @@ QStringList localFiles(const QMimeData *data)
     return files;
 }
 
-const QString SplitFolderQuestion =
-    QStringLiteral("Split folder already exist. Would you like to overwrite it?");
+const QString SplitFolderQuestion
+    = QStringLiteral("Split folder already exist. Would you like to overwrite it?");
 
 } // namespace
 
@@ -111,14 +110,14 @@ void Form1::createControls()
                    twips(480, 480, 615, 315));
     lblOut = place(new QLabel(QStringLiteral("File"), this), "lblOut", twips(600, 3000, 4455, 315));
 
-    Frame2 = place(new QGroupBox(QStringLiteral("1. Copying the good part into a seperate file"),
-                                 this),
-                   "Frame2", twips(240, 120, 5055, 975));
+    Frame2 = place(
+        new QGroupBox(QStringLiteral("1. Copying the good part into a seperate file"), this),
+        "Frame2", twips(240, 120, 5055, 975));
     Label4 = place(new QLabel(QStringLiteral(" Error offset:"), Frame2), "Label4",
                    twips(1200, 480, 855, 375));
-    Label3 = place(new QLabel(QStringLiteral("2. Resuming the broken part of the file (your job)"),
-                              this),
-                   "Label3", twips(360, 1200, 3855, 255));
+    Label3 = place(
+        new QLabel(QStringLiteral("2. Resuming the broken part of the file (your job)"), this),
+        "Label3", twips(360, 1200, 3855, 255));
     Frame1 = place(new QGroupBox(QStringLiteral("3. Merging back with the original file"), this),
                    "Frame1", twips(240, 1560, 4935, 2175));
     // Opaque frames hide the working labels that lie behind them.
@@ -155,8 +154,8 @@ void Form1::createControls()
     Dir1 = place(new QListWidget(this), "Dir1", twips(6360, 3600, 2775, 1215));
     Dir1->addItems(QDir::current().entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name));
     txt = place(new QLineEdit(this), "txt", twips(6360, 4200, 2415, 1635));
-    for (QWidget *working : {static_cast<QWidget *>(txtFile), static_cast<QWidget *>(File1),
-                             static_cast<QWidget *>(Dir1), static_cast<QWidget *>(txt)})
+    const QList<QWidget *> workingControls = {txtFile, File1, Dir1, txt};
+    for (QWidget *working : workingControls)
         working->setFocusPolicy(Qt::NoFocus);
 
     setTabOrder(cmdSplit, cmdBrowse);
@@ -168,13 +167,12 @@ void Form1::createControls()
     connect(cmdSplit, &QPushButton::clicked, this, &Form1::cmdSplit_Click);
     connect(cmdMerge, &QPushButton::clicked, this, &Form1::cmdMerge_Click);
 
-    for (QWidget *control : {static_cast<QWidget *>(cmdBrowse), static_cast<QWidget *>(cmdSplit),
-                             static_cast<QWidget *>(cmdMerge), static_cast<QWidget *>(Frame1),
-                             static_cast<QWidget *>(Frame2), static_cast<QWidget *>(Label1),
-                             static_cast<QWidget *>(Label2), static_cast<QWidget *>(Label3),
-                             static_cast<QWidget *>(Label4), static_cast<QWidget *>(List1),
-                             static_cast<QWidget *>(List1->viewport()),
-                             static_cast<QWidget *>(txtSize)})
+    // The eleven controls that hand a drop on to the window, the list through the area
+    // that shows its items.
+    const QList<QWidget *> dropTargets
+        = {cmdBrowse, cmdSplit, cmdMerge,          Frame1, Frame2, Label1, Label2, Label3,
+           Label4,    List1,    List1->viewport(), txtSize};
+    for (QWidget *control : dropTargets)
         forwardDropsFrom(control);
 }
 
@@ -201,8 +199,9 @@ void Form1::fitFontToCaptions()
         const QFontMetrics metrics(candidate);
         bool fits = metrics.height() <= Label3->height();
         for (const Caption &caption : captions)
-            fits = fits && metrics.horizontalAdvance(caption.text) + caption.padding
-                               <= caption.control->width();
+            fits = fits
+                   && metrics.horizontalAdvance(caption.text) + caption.padding
+                          <= caption.control->width();
         if (fits)
             break;
     }
@@ -309,8 +308,8 @@ QString Form1::GetLongFileName(const QString &shortFileName) const
         const QString prefix = parent + component;
         if (!FileProbe::Exists(prefix))
             return {};
-        const QStringList entries = QDir(parent).entryList(
-            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        const QStringList entries = QDir(parent).entryList(QDir::AllEntries | QDir::Hidden
+                                                           | QDir::System | QDir::NoDotAndDotDot);
         QString stored = component;
         if (!entries.contains(component)) {
             // On a file system that ignores letter case, the entry keeps its own spelling.

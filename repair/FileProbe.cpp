@@ -15,32 +15,29 @@ bool IsOrdinaryFile(const QString &path)
     const QString name = path.mid(path.lastIndexOf(u'/') + 1);
     if (name.isEmpty() || name.startsWith(u'.'))
         return false;
-    struct stat status {};
+    struct stat status = {};
     return ::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
 Measurement MeasureFile(const QString &path)
 {
-    struct stat status {};
+    struct stat status = {};
     if (path.isEmpty())
         return {0, RepairFailure::fromErrno(ENOENT, path)};
     if (::stat(QFile::encodeName(path).constData(), &status) != 0)
         return {0, RepairFailure::fromErrno(errno, path)};
-    if (S_ISDIR(status.st_mode))
-        return {0, RepairFailure(RepairFailure::PathFileAccessError,
-                                 QStringLiteral("%1 is a folder, not a file")
-                                     .arg(QDir::toNativeSeparators(path)))};
-    if (!S_ISREG(status.st_mode))
-        return {0, RepairFailure(RepairFailure::PathFileAccessError,
-                                 QStringLiteral("%1 is not a plain file")
-                                     .arg(QDir::toNativeSeparators(path)))};
-    return {status.st_size, std::nullopt};
+    if (S_ISREG(status.st_mode))
+        return {status.st_size, std::nullopt};
+    const QString what = S_ISDIR(status.st_mode) ? QStringLiteral("%1 is a folder, not a file")
+                                                 : QStringLiteral("%1 is not a plain file");
+    return {0, RepairFailure(RepairFailure::PathFileAccessError,
+                             what.arg(QDir::toNativeSeparators(path)))};
 }
 
 bool IsSameFile(const QString &first, const QString &second)
 {
-    struct stat a {};
-    struct stat b {};
+    struct stat a = {};
+    struct stat b = {};
     return ::stat(QFile::encodeName(first).constData(), &a) == 0
            && ::stat(QFile::encodeName(second).constData(), &b) == 0 && a.st_dev == b.st_dev
            && a.st_ino == b.st_ino;
@@ -48,13 +45,13 @@ bool IsSameFile(const QString &first, const QString &second)
 
 bool Exists(const QString &path)
 {
-    struct stat status {};
+    struct stat status = {};
     return ::lstat(QFile::encodeName(path).constData(), &status) == 0;
 }
 
 qint64 FreeBytes(const QString &folder)
 {
-    struct statvfs info {};
+    struct statvfs info = {};
     const QString where = folder.isEmpty() ? QStringLiteral(".") : folder;
     if (::statvfs(QFile::encodeName(where).constData(), &info) != 0)
         return -1;

@@ -17,8 +17,9 @@ namespace {
 
 RepairFailure accessError(const QString &path, const QString &what)
 {
-    return {RepairFailure::PathFileAccessError,
-            QStringLiteral("Path/file access error: %1 %2").arg(QDir::toNativeSeparators(path), what)};
+    return {
+        RepairFailure::PathFileAccessError,
+        QStringLiteral("Path/file access error: %1 %2").arg(QDir::toNativeSeparators(path), what)};
 }
 
 } // namespace
@@ -72,7 +73,7 @@ RawFile::Result GoodPartSplit::copyInto(RawFile &target, QByteArray &chunkBuffer
 
 RawFile::Result GoodPartSplit::checkGoodPartPath() const
 {
-    struct stat status {};
+    struct stat status = {};
     if (::lstat(QFile::encodeName(m_goodPartPath).constData(), &status) != 0)
         return {};
     if (S_ISDIR(status.st_mode)) {
@@ -93,8 +94,8 @@ RawFile::Result GoodPartSplit::checkGoodPartPath() const
 RawFile::Result GoodPartSplit::removeFolderAtGoodPartPath() const
 {
     const QDir folder(m_goodPartPath);
-    const QFileInfoList entries =
-        folder.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    const QFileInfoList entries = folder.entryInfoList(QDir::AllEntries | QDir::Hidden
+                                                       | QDir::System | QDir::NoDotAndDotDot);
     for (const QFileInfo &entry : entries) {
         if (entry.isDir() && !entry.isSymLink())
             return accessError(m_goodPartPath, QStringLiteral("holds folders of its own"));

@@ -7,8 +7,7 @@
 #include <QDir>
 
 MergeBack::MergeBack(const QString &goodPartPath)
-    : m_goodPartPath(goodPartPath),
-      m_companionPath(NamingRules::MergeCompanionPath(goodPartPath)),
+    : m_goodPartPath(goodPartPath), m_companionPath(NamingRules::MergeCompanionPath(goodPartPath)),
       m_fixedPath(NamingRules::FixedPath(goodPartPath))
 {
 }
@@ -43,8 +42,8 @@ MergeBack::Status MergeBack::run(QByteArray &chunkBuffer, const CopyHooks &hooks
     if (tail < 1)
         return CompanionTooShort;
 
-    const qint64 freeBytes =
-        FileProbe::FreeBytes(NamingRules::SplitFolderAndName(m_goodPartPath).folder);
+    const qint64 freeBytes
+        = FileProbe::FreeBytes(NamingRules::SplitFolderAndName(m_goodPartPath).folder);
     if (freeBytes >= 0 && freeBytes < tail) {
         return fail({RepairFailure::DiskFull,
                      QStringLiteral("Disk full: the merge needs %1 more bytes, %2 are free")

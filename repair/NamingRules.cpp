@@ -57,8 +57,8 @@ bool IsPendingMerge(const QString &goodPart)
 {
     if (goodPart.size() < ShortestGoodPart)
         return false;
-    const bool endsInQqq =
-        asciiLower(goodPart).indexOf(QStringLiteral("qqq")) == goodPart.size() - 3;
+    const bool endsInQqq
+        = asciiLower(goodPart).indexOf(QStringLiteral("qqq")) == goodPart.size() - 3;
     return endsInQqq && FileProbe::IsOrdinaryFile(PendingCompanionPath(goodPart));
 }
 

@@ -44,7 +44,7 @@ RawFile::Result RawFile::createNew(const QString &path, const QString &shownAs)
 
 RawFile::Result RawFile::length(qint64 &bytes) const
 {
-    struct stat status {};
+    struct stat status = {};
     if (::fstat(m_descriptor, &status) != 0)
         return failure(errno);
     bytes = status.st_size;
@@ -100,8 +100,8 @@ RawFile::Result RawFile::copyRangeFrom(const RawFile &source, qint64 position, q
     loff_t to = position - 1;
     bool movedAny = false;
     while (count > 0) {
-        const ssize_t moved =
-            ::copy_file_range(source.m_descriptor, &from, m_descriptor, &to, size_t(count), 0);
+        const ssize_t moved
+            = ::copy_file_range(source.m_descriptor, &from, m_descriptor, &to, size_t(count), 0);
         if (moved < 0 && errno == EINTR)
             continue;
         if (moved < 0) {

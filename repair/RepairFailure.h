@@ -18,7 +18,9 @@ public:
         PathNotFound = 76,
     };
 
-    RepairFailure(Code code, const QString &description) : m_code(code), m_description(description) {}
+    RepairFailure(Code code, const QString &description) : m_code(code), m_description(description)
+    {
+    }
 
     // Maps a system error number met while working on `path` to one of our codes.
     static RepairFailure fromErrno(int error, const QString &path);

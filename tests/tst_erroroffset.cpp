@@ -42,18 +42,18 @@ void TestErrorOffset::applyErrorOffset_data()
     QTest::newRow("plain-number") << "1184567" << unchanged << "1184567";
     QTest::newRow("empty") << "" << unchanged << "";
     QTest::newRow("blanks-around") << "at offset:   1234567   " << rewritten << "1184567";
-    QTest::newRow("second-keyword-ignored") << "at offset: 60000 offset: 1" << unreadable
-                                            << "at offset: 60000 offset: 1";
+    QTest::newRow("second-keyword-ignored")
+        << "at offset: 60000 offset: 1" << unreadable << "at offset: 60000 offset: 1";
     // Lines the strict reading refuses leave the box as the user typed it.
     QTest::newRow("nothing-after-keyword") << "at offset" << unreadable << "at offset";
     QTest::newRow("one-after-keyword") << "at offset:" << unreadable << "at offset:";
     QTest::newRow("two-after-keyword") << "at offset: " << unreadable << "at offset: ";
     QTest::newRow("hexadecimal") << "at offset: 12D687h" << unreadable << "at offset: 12D687h";
-    QTest::newRow("trailing-words") << "at offset: 1234567 bytes" << unreadable
-                                    << "at offset: 1234567 bytes";
+    QTest::newRow("trailing-words")
+        << "at offset: 1234567 bytes" << unreadable << "at offset: 1234567 bytes";
     QTest::newRow("remark-right-after") << "at offset: (12)" << unreadable << "at offset: (12)";
-    QTest::newRow("group-separators") << "at offset: 1,234,567" << unreadable
-                                      << "at offset: 1,234,567";
+    QTest::newRow("group-separators")
+        << "at offset: 1,234,567" << unreadable << "at offset: 1,234,567";
     QTest::newRow("exponent") << "at offset: 1E6" << rewritten << "950000";
     QTest::newRow("negative") << "at offset: -5" << rewritten << "-50005";
 }
@@ -76,16 +76,18 @@ void TestErrorOffset::followsTheLocale_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("after");
 
-    QTest::newRow("english-fraction") << "en_US" << "at offset: 60000.5" << int(Entry::Rewritten)
-                                      << "10000.5";
-    QTest::newRow("german-fraction") << "de_DE" << "at offset: 60000,5" << int(Entry::Rewritten)
-                                     << "10000,5";
+    QTest::newRow("english-fraction") << "en_US"
+                                      << "at offset: 60000.5" << int(Entry::Rewritten) << "10000.5";
+    QTest::newRow("german-fraction") << "de_DE"
+                                     << "at offset: 60000,5" << int(Entry::Rewritten) << "10000,5";
     QTest::newRow("german-refuses-full-stop")
-        << "de_DE" << "at offset: 60000.5" << int(Entry::Unreadable) << "at offset: 60000.5";
+        << "de_DE"
+        << "at offset: 60000.5" << int(Entry::Unreadable) << "at offset: 60000.5";
     QTest::newRow("english-refuses-comma")
-        << "en_US" << "at offset: 60000,5" << int(Entry::Unreadable) << "at offset: 60000,5";
-    QTest::newRow("german-whole") << "de_DE" << "at offset: 1234567" << int(Entry::Rewritten)
-                                  << "1184567";
+        << "en_US"
+        << "at offset: 60000,5" << int(Entry::Unreadable) << "at offset: 60000,5";
+    QTest::newRow("german-whole") << "de_DE"
+                                  << "at offset: 1234567" << int(Entry::Rewritten) << "1184567";
 }
 
 void TestErrorOffset::followsTheLocale()

@@ -246,9 +246,12 @@ void TestForm1::startUpWithUnreadablePath_data()
     QTest::addColumn<QString>("argument");
     QTest::addColumn<QString>("mentioned");
 
-    QTest::newRow("missing") << "nofile.avi" << "not found";
-    QTest::newRow("quoted") << "\"movie.avi\"" << "not found";
-    QTest::newRow("folder") << "films" << "folder";
+    QTest::newRow("missing") << "nofile.avi"
+                             << "not found";
+    QTest::newRow("quoted") << "\"movie.avi\""
+                            << "not found";
+    QTest::newRow("folder") << "films"
+                            << "folder";
 }
 
 void TestForm1::startUpWithUnreadablePath()

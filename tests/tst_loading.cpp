@@ -100,21 +100,24 @@ void TestLoading::dropCases_data()
     QTest::addColumn<int>("listed");
     QTest::addColumn<QString>("statusHas");
 
-    QTest::newRow("plain-file") << QStringList{"other.avi"} << 1 << "other.avi" << "42" << 0
-                                << "other.avi";
+    QTest::newRow("plain-file") << QStringList{"other.avi"} << 1 << "other.avi"
+                                << "42" << 0 << "other.avi";
     QTest::newRow("good-part-twice") << QStringList{"movie.QQQ"} << 2 << "movie.QQQ"
                                      << "1234" << 2 << "movie.QQQ";
-    QTest::newRow("two-files-last-wins") << QStringList{"movie.QQQ", "other.avi"} << 1
-                                         << "other.avi" << "42" << 0 << "other.avi";
-    QTest::newRow("folder") << QStringList{"films"} << 1 << "films" << "" << 0 << "folder";
-    QTest::newRow("vanished") << QStringList{"gone.avi"} << 1 << "gone.avi" << "" << 0
-                              << "not found";
+    QTest::newRow("two-files-last-wins")
+        << QStringList{"movie.QQQ", "other.avi"} << 1 << "other.avi"
+        << "42" << 0 << "other.avi";
+    QTest::newRow("folder") << QStringList{"films"} << 1 << "films"
+                            << "" << 0 << "folder";
+    QTest::newRow("vanished") << QStringList{"gone.avi"} << 1 << "gone.avi"
+                              << "" << 0 << "not found";
     QTest::newRow("remote-only") << QStringList{"https://example.org/movie.avi"} << 1 << ""
                                  << "" << 0 << "No files to split";
     QTest::newRow("remote-then-local")
-        << QStringList{"other.avi", "https://example.org/movie.QQQ"} << 1
-        << "other.avi" << "42" << 0 << "other.avi";
-    QTest::newRow("text-only") << QStringList{} << 1 << "" << "" << 0 << "No files to split";
+        << QStringList{"other.avi", "https://example.org/movie.QQQ"} << 1 << "other.avi"
+        << "42" << 0 << "other.avi";
+    QTest::newRow("text-only") << QStringList{} << 1 << ""
+                               << "" << 0 << "No files to split";
 }
 
 void TestLoading::dropCases()
@@ -172,13 +175,21 @@ void TestLoading::browse_data()
     QTest::addColumn<QString>("sizeBox");
     QTest::addColumn<QString>("status");
 
-    QTest::newRow("chosen") << QStringList{"movie.avi"} << "movie.avi" << "5678" << "movie.avi";
-    QTest::newRow("cancel-first") << QStringList{""} << "" << "" << "No files to split";
-    QTest::newRow("cancel-after-load")
-        << QStringList{"movie.avi", ""} << "movie.avi" << "5678" << "movie.avi";
-    QTest::newRow("second-file") << QStringList{"movie.avi", "other.avi"} << "other.avi" << "42"
+    QTest::newRow("chosen") << QStringList{"movie.avi"} << "movie.avi"
+                            << "5678"
+                            << "movie.avi";
+    QTest::newRow("cancel-first") << QStringList{""} << ""
+                                  << ""
+                                  << "No files to split";
+    QTest::newRow("cancel-after-load") << QStringList{"movie.avi", ""} << "movie.avi"
+                                       << "5678"
+                                       << "movie.avi";
+    QTest::newRow("second-file") << QStringList{"movie.avi", "other.avi"} << "other.avi"
+                                 << "42"
                                  << "other.avi";
-    QTest::newRow("folder") << QStringList{"films"} << "films" << "" << "folder";
+    QTest::newRow("folder") << QStringList{"films"} << "films"
+                            << ""
+                            << "folder";
 }
 
 void TestLoading::browse()

@@ -107,8 +107,7 @@ void TestMerge::completesTheGoodPart()
     QCOMPARE(TestFiles::Read(path("movie.avi")), companion);
     // One hand-over before each good part, one after reading each full piece.
     QCOMPARE(yields.count(), 1 + fullPieces);
-    QCOMPARE(window.status(),
-             QStringLiteral("Merge complete. movie-.avi is the fixed file."));
+    QCOMPARE(window.status(), QStringLiteral("Merge complete. movie-.avi is the fixed file."));
     QCOMPARE(window.listed(), QStringList{"movie.QQQ"});
     QVERIFY(window.get<QListWidget>("List1")->item(0)->isSelected());
     QVERIFY(window.get<QPushButton>("cmdMerge")->isEnabled());
@@ -234,7 +233,7 @@ void TestMerge::reportsAFailureInALaterItem()
     alsoSelect(window, 1);
     {
         // The second good part may not grow past 5,000,000 bytes: a disk filling up.
-        rlimit previous {};
+        rlimit previous{};
         getrlimit(RLIMIT_FSIZE, &previous);
         rlimit limit = previous;
         limit.rlim_cur = 5000000;

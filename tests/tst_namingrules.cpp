@@ -26,14 +26,22 @@ void TestNamingRules::goodPartPath_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("goodPart");
 
-    QTest::newRow("avi") << "/films/movie.avi" << "/films/movie.QQQ";
-    QTest::newRow("any-last-three") << "/films/clip.mpeg" << "/films/clip.mQQQ";
-    QTest::newRow("no-dot") << "/films/abcdef" << "/films/abcQQQ";
-    QTest::newRow("exactly-three") << "/films/abc" << "/films/QQQ";
-    QTest::newRow("too-short") << "/films/ab" << "";
-    QTest::newRow("bare-name") << "movie.avi" << "movie.QQQ";
-    QTest::newRow("dot-in-folder") << "/my.films/movie" << "/my.films/moQQQ";
-    QTest::newRow("already-good-part") << "/films/movie.QQQ" << "/films/movie.QQQ";
+    QTest::newRow("avi") << "/films/movie.avi"
+                         << "/films/movie.QQQ";
+    QTest::newRow("any-last-three") << "/films/clip.mpeg"
+                                    << "/films/clip.mQQQ";
+    QTest::newRow("no-dot") << "/films/abcdef"
+                            << "/films/abcQQQ";
+    QTest::newRow("exactly-three") << "/films/abc"
+                                   << "/films/QQQ";
+    QTest::newRow("too-short") << "/films/ab"
+                               << "";
+    QTest::newRow("bare-name") << "movie.avi"
+                               << "movie.QQQ";
+    QTest::newRow("dot-in-folder") << "/my.films/movie"
+                                   << "/my.films/moQQQ";
+    QTest::newRow("already-good-part") << "/films/movie.QQQ"
+                                       << "/films/movie.QQQ";
 }
 
 void TestNamingRules::goodPartPath()
@@ -52,10 +60,19 @@ void TestNamingRules::companionAndFixedNames_data()
     QTest::addColumn<QString>("mergeCompanion");
     QTest::addColumn<QString>("fixed");
 
-    QTest::newRow("upper") << "/f/movie.QQQ" << "/f/movie.avi" << "/f/movie.avi" << "/f/movie-.avi";
-    QTest::newRow("lower") << "movie.qqq" << "movie.avi" << "movie.avi" << "movie-.avi";
+    QTest::newRow("upper") << "/f/movie.QQQ"
+                           << "/f/movie.avi"
+                           << "/f/movie.avi"
+                           << "/f/movie-.avi";
+    QTest::newRow("lower") << "movie.qqq"
+                           << "movie.avi"
+                           << "movie.avi"
+                           << "movie-.avi";
     // Without a dot the two companion rules part ways.
-    QTest::newRow("no-dot") << "abqqq" << "a.avi" << "abavi" << "a-.avi";
+    QTest::newRow("no-dot") << "abqqq"
+                            << "a.avi"
+                            << "abavi"
+                            << "a-.avi";
 }
 
 void TestNamingRules::companionAndFixedNames()
@@ -89,9 +106,8 @@ void TestNamingRules::isPendingMerge_data()
     QTest::newRow("first-qqq-too-early") << QStringList{"qqq.QQQ", "qqq.avi"} << "qqq.QQQ" << false;
     QTest::newRow("qqq-in-folder-name")
         << QStringList{"qqq/", "qqq/movie.QQQ", "qqq/movie.avi"} << "qqq/movie.QQQ" << false;
-    QTest::newRow("in-a-folder")
-        << QStringList{"films/", "films/movie.QQQ", "films/movie.avi"} << "films/movie.QQQ"
-        << true;
+    QTest::newRow("in-a-folder") << QStringList{"films/", "films/movie.QQQ", "films/movie.avi"}
+                                 << "films/movie.QQQ" << true;
     QTest::newRow("no-dot") << QStringList{"abqqq", "a.avi"} << "abqqq" << true;
     QTest::newRow("companion-link")
         << QStringList{"movie.QQQ", "real.avi", "movie.avi->real.avi"} << "movie.QQQ" << true;

@@ -28,7 +28,7 @@ public:
     FileSizeLimit &operator=(const FileSizeLimit &) = delete;
 
 private:
-    rlimit m_previous {};
+    rlimit m_previous{};
 };
 
 class TestSplit : public QObject
@@ -88,15 +88,19 @@ void TestSplit::copiesTheLeadingBytes_data()
     QTest::addColumn<int>("fullPieces");
     QTest::addColumn<QString>("boxAfter");
 
-    QTest::newRow("below-one-piece") << qint64(10000000) << "1184567" << qint64(1184567) << 0 << "1184567";
+    QTest::newRow("below-one-piece")
+        << qint64(10000000) << "1184567" << qint64(1184567) << 0 << "1184567";
     QTest::newRow("one-byte") << qint64(10) << "1" << qint64(1) << 0 << "1";
-    QTest::newRow("exactly-one-piece") << qint64(10000000) << "3000000" << qint64(3000000) << 1 << "3000000";
-    QTest::newRow("just-below-two") << qint64(10000000) << "5999998" << qint64(5999998) << 1 << "5999998";
-    QTest::newRow("two-full-pieces") << qint64(10000000) << "5999999" << qint64(5999999) << 2 << "5999999";
-    QTest::newRow("whole-file") << qint64(10000000) << "10000000" << qint64(10000000) << 3 << "10000000";
-    QTest::newRow("pasted-error-line")
-        << qint64(10000000) << "Error at offset: 1234567 (12D687h)" << qint64(1184567) << 0
-        << "1184567";
+    QTest::newRow("exactly-one-piece")
+        << qint64(10000000) << "3000000" << qint64(3000000) << 1 << "3000000";
+    QTest::newRow("just-below-two")
+        << qint64(10000000) << "5999998" << qint64(5999998) << 1 << "5999998";
+    QTest::newRow("two-full-pieces")
+        << qint64(10000000) << "5999999" << qint64(5999999) << 2 << "5999999";
+    QTest::newRow("whole-file") << qint64(10000000) << "10000000" << qint64(10000000) << 3
+                                << "10000000";
+    QTest::newRow("pasted-error-line") << qint64(10000000) << "Error at offset: 1234567 (12D687h)"
+                                       << qint64(1184567) << 0 << "1184567";
     QTest::newRow("rounded-size") << qint64(5000) << "1000.5" << qint64(1000) << 0 << "1000.5";
 }
 
@@ -169,9 +173,12 @@ void TestSplit::neverWritesOverTheSource_data()
     QTest::addColumn<QString>("sourceName");
     QTest::addColumn<QString>("goodPartLink"); // "hard", "symbolic" or empty
 
-    QTest::newRow("named-like-a-good-part") << "movie.QQQ" << "";
-    QTest::newRow("hard-link-at-good-part") << "movie.avi" << "hard";
-    QTest::newRow("symbolic-link-at-good-part") << "movie.avi" << "symbolic";
+    QTest::newRow("named-like-a-good-part") << "movie.QQQ"
+                                            << "";
+    QTest::newRow("hard-link-at-good-part") << "movie.avi"
+                                            << "hard";
+    QTest::newRow("symbolic-link-at-good-part") << "movie.avi"
+                                                << "symbolic";
 }
 
 void TestSplit::neverWritesOverTheSource()
@@ -202,11 +209,16 @@ void TestSplit::refusesAMissingFile_data()
     QTest::addColumn<QString>("fileBox");
     QTest::addColumn<QString>("status");
 
-    QTest::newRow("empty") << "" << "No file to load";
-    QTest::newRow("blanks") << "   " << "Making a new file, please wait...";
-    QTest::newRow("missing") << "nofile.avi" << "Making a new file, please wait...";
-    QTest::newRow("folder") << "films" << "Making a new file, please wait...";
-    QTest::newRow("hidden") << ".hidden.avi" << "Making a new file, please wait...";
+    QTest::newRow("empty") << ""
+                           << "No file to load";
+    QTest::newRow("blanks") << "   "
+                            << "Making a new file, please wait...";
+    QTest::newRow("missing") << "nofile.avi"
+                             << "Making a new file, please wait...";
+    QTest::newRow("folder") << "films"
+                            << "Making a new file, please wait...";
+    QTest::newRow("hidden") << ".hidden.avi"
+                            << "Making a new file, please wait...";
 }
 
 void TestSplit::refusesAMissingFile()
@@ -217,9 +229,8 @@ void TestSplit::refusesAMissingFile()
     QVERIFY(QDir(m_dir->path()).mkpath("films"));
     makeSource(".hidden.avi", 1000);
     TestWindow window;
-    window.get<QLineEdit>("txtFile")->setText(fileBox.trimmed().isEmpty()
-                                                  ? fileBox
-                                                  : m_dir->filePath(fileBox));
+    window.get<QLineEdit>("txtFile")->setText(
+        fileBox.trimmed().isEmpty() ? fileBox : m_dir->filePath(fileBox));
     window.setSizeBox("100");
     window.click("cmdSplit");
 
@@ -227,8 +238,7 @@ void TestSplit::refusesAMissingFile()
     QCOMPARE(window.focused(), QStringLiteral("cmdBrowse"));
     QCOMPARE(window.status(), status);
     QCOMPARE(window.get<QLabel>("lblOut")->text(), QStringLiteral("File"));
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden),
-             QStringList{".hidden.avi"});
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList{".hidden.avi"});
 }
 
 void TestSplit::refusesAnIncorrectSize_data()
@@ -236,14 +246,22 @@ void TestSplit::refusesAnIncorrectSize_data()
     QTest::addColumn<QString>("box");
     QTest::addColumn<QString>("boxAfter");
 
-    QTest::newRow("zero") << "0" << "0";
-    QTest::newRow("negative") << "-5" << "-5";
-    QTest::newRow("empty") << "" << "";
-    QTest::newRow("below-one") << "0.6" << "0.6";
-    QTest::newRow("offset-within-margin") << "at offset: 40000" << "-10000";
-    QTest::newRow("offset-at-margin") << "at offset: 50000 (x)" << "0";
-    QTest::newRow("unreadable-offset") << "at offset: 12D687h" << "at offset: 12D687h";
-    QTest::newRow("keyword-at-the-end") << "bad offset" << "bad offset";
+    QTest::newRow("zero") << "0"
+                          << "0";
+    QTest::newRow("negative") << "-5"
+                              << "-5";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("below-one") << "0.6"
+                               << "0.6";
+    QTest::newRow("offset-within-margin") << "at offset: 40000"
+                                          << "-10000";
+    QTest::newRow("offset-at-margin") << "at offset: 50000 (x)"
+                                      << "0";
+    QTest::newRow("unreadable-offset") << "at offset: 12D687h"
+                                       << "at offset: 12D687h";
+    QTest::newRow("keyword-at-the-end") << "bad offset"
+                                        << "bad offset";
 }
 
 void TestSplit::refusesAnIncorrectSize()

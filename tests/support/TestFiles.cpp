@@ -18,7 +18,8 @@ QByteArray Pattern(qint64 size, quint32 seed)
 bool Write(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+           && file.write(bytes) == bytes.size();
 }
 
 bool WritePattern(const QString &path, qint64 size, quint32 seed)
