@@ -284,14 +284,10 @@ void Form1::Form_Load(const QString &commandLine)
         return;
     }
 
+    // The length comes from the path as given; the long form is only for showing.
     const QString path = FileProbe::AbsolutePath(commandLine);
-    const FileProbe::Measurement file = FileProbe::MeasureFile(path);
-    if (file.failure) {
-        txtSize->clear();
-        Label1->setText(file.failure->description());
+    if (!showFileLength(path))
         return;
-    }
-    txtSize->setText(QString::number(file.length));
     txtFile->setText(GetLongFileName(path));
     Label1->setText(shown(txtFile->text()));
 }
@@ -331,17 +327,23 @@ void Form1::AddPendingMerge(const QString &goodPart)
     cmdMerge->setEnabled(true);
 }
 
-void Form1::loadFile(const QString &path)
+bool Form1::showFileLength(const QString &path)
 {
-    txtFile->setText(path);
-    Label1->setText(shown(path));
     const FileProbe::Measurement file = FileProbe::MeasureFile(path);
     if (file.failure) {
         txtSize->clear();
         Label1->setText(file.failure->description());
-        return;
+        return false;
     }
     txtSize->setText(QString::number(file.length));
+    return true;
+}
+
+void Form1::loadFile(const QString &path)
+{
+    txtFile->setText(path);
+    Label1->setText(shown(path));
+    showFileLength(path);
 }
 
 void Form1::cmdBrowse_Click()

@@ -68,6 +68,8 @@ private:
     void fitFontToCaptions();
     void forwardDropsFrom(QWidget *control);
     void loadFile(const QString &path);
+    // The file's length into the size box, or why it cannot be read into the status line.
+    bool showFileLength(const QString &path);
     void showFailure(const RepairFailure &failure);
     void yieldToWindow();
     void showProgress(qint64 done, qint64 total);
