@@ -1,0 +1,376 @@
+#include "Benchmark.h"
+
+#include "GoodPartSplit.h"
+#include "MergeBack.h"
+#include "PatternFile.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+// The part of the longer input beyond the split size, and the good part a merge starts from.
+const qint64 ExtraBytes = 100 * 1024 * 1024;
+
+void Say(const QString &line)
+{
+    std::printf("%s\n", qPrintable(line));
+    std::fflush(stdout);
+}
+
+double Median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const qsizetype middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+QString Fixed(double value, int decimals)
+{
+    return QString::number(value, 'f', decimals);
+}
+
+double Milliseconds(qint64 nanoseconds)
+{
+    return nanoseconds / 1e6;
+}
+
+// dd stands for the plain read-and-write loop over pieces of the same size as ours, which
+// a copy must not fall behind; the others may use the kernel's own copy and set the bar.
+double Target(const QString &reference)
+{
+    return reference == QLatin1String("dd") ? 1.0 : 0.9;
+}
+
+const double MemoryTargetMB = 8;
+
+CommandStep Step(const QString &program, const QStringList &arguments,
+                 const QString &outputFile = {}, bool appendOutput = false)
+{
+    return {program, arguments, outputFile, appendOutput};
+}
+
+} // namespace
+
+Benchmark::Benchmark(const QString &folder, qint64 size, int rounds)
+    : m_folder(folder), m_size(size), m_extra(ExtraBytes), m_rounds(rounds)
+{
+}
+
+bool Benchmark::run()
+{
+    Say(QStringLiteral("Folder %1, split size %2 bytes, %3 rounds; MB = 1,000,000 bytes; "
+                       "each figure is the median of the rounds.")
+            .arg(m_folder)
+            .arg(m_size)
+            .arg(m_rounds));
+    if (!writeInputs())
+        return false;
+    for (const Operation &operation : {splitWhole(), splitPart(), mergeBack()}) {
+        if (!measure(operation))
+            return false;
+    }
+    return inputsUnchanged();
+}
+
+QString Benchmark::path(const QString &name) const
+{
+    return m_folder + u'/' + name;
+}
+
+bool Benchmark::fail(const QString &why) const
+{
+    std::fprintf(stderr, "saltwick-bench: %s\n", qPrintable(why));
+    return false;
+}
+
+// Lets the writes and deletes of the last run reach the disk before the next one starts,
+// so that no run pays for another's writeback.
+bool Benchmark::settle() const
+{
+    const int descriptor = ::open(QFile::encodeName(m_folder).constData(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0)
+        return fail(QStringLiteral("cannot open %1").arg(m_folder));
+    const bool synced = ::syncfs(descriptor) == 0;
+    ::close(descriptor);
+    return synced || fail(QStringLiteral("cannot sync %1").arg(m_folder));
+}
+
+bool Benchmark::writeInputs() const
+{
+    QString error;
+    if (!PatternFile::Write(path(QStringLiteral("whole.avi")), m_size, error)
+        || !PatternFile::Write(path(QStringLiteral("long.avi")), m_size + m_extra, error))
+        return fail(error);
+    return settle();
+}
+
+bool Benchmark::inputsUnchanged() const
+{
+    QString why;
+    if (!PatternFile::Matches(path(QStringLiteral("whole.avi")), m_size, why)
+        || !PatternFile::Matches(path(QStringLiteral("long.avi")), m_size + m_extra, why))
+        return fail(QStringLiteral("an input file changed: ") + why);
+    Say(QStringLiteral("Inputs unchanged."));
+    return true;
+}
+
+Benchmark::Contender Benchmark::reference(const QString &name, const QString &output,
+                                          const QList<CommandStep> &steps) const
+{
+    Contender contender;
+    contender.name = name;
+    contender.output = output;
+    contender.shownAs = Describe(steps);
+    contender.prepare = [] { return true; };
+    contender.run = [this, steps]() -> std::optional<Measured> {
+        QString error;
+        const std::optional<double> seconds = RunTimed(steps, m_folder, error);
+        if (!seconds) {
+            fail(error);
+            return std::nullopt;
+        }
+        return Measured{*seconds, std::nullopt};
+    };
+    return contender;
+}
+
+// A merge appends to a good part, so each run needs its own, written before the clock starts.
+Benchmark::Contender Benchmark::withFreshGoodPart(Contender contender,
+                                                  const QString &goodPart) const
+{
+    contender.prepare = [this, goodPart] {
+        QString error;
+        return PatternFile::Write(path(goodPart), m_extra, error) || fail(error);
+    };
+    return contender;
+}
+
+Benchmark::Contender Benchmark::saltwickSplit(const QString &source, const QString &goodPart) const
+{
+    Contender contender;
+    contender.name = QStringLiteral("saltwick");
+    contender.output = goodPart;
+    contender.shownAs
+        = QStringLiteral("GoodPartSplit %1 -> %2, %3 bytes").arg(source, goodPart).arg(m_size);
+    contender.prepare = [] { return true; };
+    contender.run = [this, source, goodPart] { return runSplit(source, goodPart); };
+    return contender;
+}
+
+Benchmark::Operation Benchmark::splitWhole() const
+{
+    Operation operation{QStringLiteral("split-whole"), m_size, m_size, {}};
+    operation.contenders << saltwickSplit(QStringLiteral("whole.avi"), QStringLiteral("whole.QQQ"))
+                         << reference(
+                                QStringLiteral("cp"), QStringLiteral("ref-cp"),
+                                {Step("cp", {"whole.avi", "ref-cp"}), Step("sync", {"ref-cp"})})
+                         << reference(QStringLiteral("dd"), QStringLiteral("ref-dd"),
+                                      {Step("dd", {"if=whole.avi", "of=ref-dd", "bs=3000000",
+                                                   "conv=fsync", "status=none"})});
+    return operation;
+}
+
+Benchmark::Operation Benchmark::splitPart() const
+{
+    const QString size = QString::number(m_size);
+    Operation operation{QStringLiteral("split-part"), m_size, m_size, {}};
+    operation.contenders << saltwickSplit(QStringLiteral("long.avi"), QStringLiteral("long.QQQ"))
+                         << reference(QStringLiteral("dd"), QStringLiteral("ref-dd"),
+                                      {Step("dd", {"if=long.avi", "of=ref-dd", "bs=3000000",
+                                                   "count=" + size, "iflag=count_bytes",
+                                                   "conv=fsync", "status=none"})})
+                         << reference(QStringLiteral("head"), QStringLiteral("ref-head"),
+                                      {Step("head", {"-c", size, "long.avi"}, "ref-head"),
+                                       Step("sync", {"ref-head"})});
+    return operation;
+}
+
+Benchmark::Operation Benchmark::mergeBack() const
+{
+    const QString goodLength = QString::number(m_extra);
+    Contender saltwick;
+    saltwick.name = QStringLiteral("saltwick");
+    // The merged good part leaves under the fixed name.
+    saltwick.output = QStringLiteral("long-.avi");
+    saltwick.shownAs
+        = QStringLiteral("MergeBack long.QQQ (%1 bytes) + long.avi -> long-.avi").arg(goodLength);
+    saltwick.run = [this] { return runMerge(QStringLiteral("long.QQQ")); };
+
+    Operation operation{QStringLiteral("merge"), m_size, m_size + m_extra, {}};
+    operation.contenders
+        << withFreshGoodPart(saltwick, QStringLiteral("long.QQQ"))
+        << withFreshGoodPart(reference(QStringLiteral("dd"), QStringLiteral("ref-dd"),
+                                       {Step("dd", {"if=long.avi", "of=ref-dd", "bs=3000000",
+                                                    "skip=" + goodLength, "seek=" + goodLength,
+                                                    "iflag=skip_bytes", "oflag=seek_bytes",
+                                                    "conv=notrunc,fsync", "status=none"})}),
+                             QStringLiteral("ref-dd"))
+        << withFreshGoodPart(
+               reference(QStringLiteral("tail"), QStringLiteral("ref-tail"),
+                         {Step("tail", {"-c", "+" + QString::number(m_extra + 1), "long.avi"},
+                               "ref-tail", true),
+                          Step("sync", {"ref-tail"})}),
+               QStringLiteral("ref-tail"));
+    return operation;
+}
+
+std::optional<Benchmark::Measured> Benchmark::runSplit(const QString &source,
+                                                       const QString &goodPart) const
+{
+    // A new buffer each time, as on the window's first copy: its allocation counts too.
+    QByteArray chunkBuffer;
+    CopyWatch watch(m_size / PieceCopier::PieceStride);
+    const CopyHooks hooks = watch.hooks();
+    GoodPartSplit split(path(source), path(goodPart), m_size);
+    QElapsedTimer clock;
+    watch.start();
+    clock.start();
+    const std::optional<RepairFailure> failure = split.run(chunkBuffer, hooks);
+    const qint64 elapsed = clock.nsecsElapsed();
+    const CopyStats stats = watch.finish();
+    if (failure) {
+        fail(failure->message());
+        return std::nullopt;
+    }
+    return Measured{elapsed / 1e9, stats};
+}
+
+std::optional<Benchmark::Measured> Benchmark::runMerge(const QString &goodPart) const
+{
+    QByteArray chunkBuffer;
+    CopyWatch watch(m_size / PieceCopier::PieceStride);
+    const CopyHooks hooks = watch.hooks();
+    MergeBack merge(path(goodPart));
+    QElapsedTimer clock;
+    watch.start();
+    clock.start();
+    const MergeBack::Status status = merge.run(chunkBuffer, hooks);
+    const qint64 elapsed = clock.nsecsElapsed();
+    const CopyStats stats = watch.finish();
+    if (status == MergeBack::CompanionTooShort) {
+        fail(QStringLiteral("the companion is too short"));
+        return std::nullopt;
+    }
+    if (status == MergeBack::Failed) {
+        fail(merge.failure()->message());
+        return std::nullopt;
+    }
+    return Measured{elapsed / 1e9, stats};
+}
+
+bool Benchmark::measure(const Operation &operation) const
+{
+    Say(QString());
+    Say(QStringLiteral("%1: %2 bytes copied").arg(operation.name).arg(operation.copied));
+    for (const Contender &contender : operation.contenders)
+        Say(QStringLiteral("  %1: %2").arg(contender.name, -8).arg(contender.shownAs));
+
+    const qsizetype count = operation.contenders.size();
+    QList<QList<Measured>> results(count);
+    for (int round = 0; round < m_rounds; ++round) {
+        QStringList line;
+        for (qsizetype turn = 0; turn < count; ++turn) {
+            const qsizetype index = (round + turn) % count;
+            const Contender &contender = operation.contenders[index];
+            if (!contender.prepare() || !settle())
+                return false;
+            const std::optional<Measured> measured = contender.run();
+            if (!measured)
+                return false;
+            QString why;
+            if (!PatternFile::Matches(path(contender.output), operation.outputLength, why)) {
+                return fail(QStringLiteral("%1 made a wrong %2: %3")
+                                .arg(contender.name, contender.output, why));
+            }
+            if (!QFile::remove(path(contender.output)) || !settle())
+                return fail(QStringLiteral("cannot remove %1").arg(contender.output));
+            results[index] << *measured;
+            line << QStringLiteral("%1 %2 s").arg(contender.name, Fixed(measured->seconds, 3));
+        }
+        Say(QStringLiteral("  round %1: %2 (all outputs verified)")
+                .arg(round + 1)
+                .arg(line.join(QStringLiteral(", "))));
+    }
+    report(operation, results);
+    return true;
+}
+
+void Benchmark::report(const Operation &operation, const QList<QList<Measured>> &results) const
+{
+    QStringList fields{QStringLiteral("op=") + operation.name,
+                       QStringLiteral("bytes=%1").arg(operation.copied),
+                       QStringLiteral("rounds=%1").arg(m_rounds), QStringLiteral("stat=median")};
+    QStringList ratios;
+    double saltwickRate = 0;
+    for (qsizetype i = 0; i < operation.contenders.size(); ++i) {
+        QList<double> seconds;
+        for (const Measured &measured : results[i])
+            seconds << measured.seconds;
+        const double rate = operation.copied / Median(seconds) / 1e6;
+        const QString &name = operation.contenders[i].name;
+        fields << QStringLiteral("%1_mbps=%2").arg(name, Fixed(rate, 0));
+        if (i == 0) {
+            saltwickRate = rate;
+            Say(QStringLiteral("  saltwick %1 MB/s").arg(Fixed(rate, 0)));
+            continue;
+        }
+        const double ratio = saltwickRate / rate;
+        ratios << QStringLiteral("ratio_%1=%2").arg(name, Fixed(ratio, 3));
+        Say(QStringLiteral("  %1 %2 MB/s, Saltwick/%1 = %3 (target at least %4: %5)")
+                .arg(name, Fixed(rate, 0), Fixed(ratio, 3), Fixed(Target(name), 1),
+                     ratio >= Target(name) ? QStringLiteral("met") : QStringLiteral("NOT met")));
+    }
+    fields << ratios;
+
+    // The worst of the rounds, except the piece time, which is typical.
+    CopyStats worst;
+    QList<double> pieceTimes;
+    for (const Measured &measured : results[0]) {
+        const CopyStats &stats = *measured.copy;
+        worst.peakAboveBaseline = std::max(worst.peakAboveBaseline, stats.peakAboveBaseline);
+        worst.peakSampled = worst.peakSampled || stats.peakSampled;
+        worst.yields = std::max(worst.yields, stats.yields);
+        worst.longestYieldGapNs = std::max(worst.longestYieldGapNs, stats.longestYieldGapNs);
+        worst.firstYieldNs = std::max(worst.firstYieldNs, stats.firstYieldNs);
+        worst.lastYieldToEndNs = std::max(worst.lastYieldToEndNs, stats.lastYieldToEndNs);
+        worst.longestPieceNs = std::max(worst.longestPieceNs, stats.longestPieceNs);
+        pieceTimes << Milliseconds(stats.medianPieceNs);
+    }
+    const double peakMB = worst.peakAboveBaseline / 1e6;
+    const double pieceMs = Median(pieceTimes);
+    const double gapMs = Milliseconds(worst.longestYieldGapNs);
+    Say(QStringLiteral("  memory: peak %1 MB above the resident size before the copy (%2; "
+                       "target at most %3 MB: %4)")
+            .arg(Fixed(peakMB, 2),
+                 worst.peakSampled ? QStringLiteral("sampled at each piece")
+                                   : QStringLiteral("VmHWM reset through clear_refs"),
+                 Fixed(MemoryTargetMB, 0),
+                 peakMB <= MemoryTargetMB ? QStringLiteral("met") : QStringLiteral("NOT met")));
+    const double longestPieceMs = Milliseconds(worst.longestPieceNs);
+    // A gap that spans more than the slowest piece would mean a piece went by without a yield.
+    Say(QStringLiteral("  yields: %1 per copy; pieces take %2 ms (median), %3 ms (slowest); "
+                       "longest gap between yields %4 ms (within one piece: %5); start to first "
+                       "yield %6 ms; last yield to the end %7 ms (final piece, sync, rename)")
+            .arg(worst.yields)
+            .arg(Fixed(pieceMs, 2), Fixed(longestPieceMs, 2), Fixed(gapMs, 2),
+                 gapMs <= longestPieceMs ? QStringLiteral("yes") : QStringLiteral("NO"),
+                 Fixed(Milliseconds(worst.firstYieldNs), 2),
+                 Fixed(Milliseconds(worst.lastYieldToEndNs), 2)));
+    fields << QStringLiteral("peak_rss_mb=") + Fixed(peakMB, 2)
+           << QStringLiteral("max_yield_gap_ms=") + Fixed(gapMs, 2)
+           << QStringLiteral("piece_ms=") + Fixed(pieceMs, 2)
+           << QStringLiteral("slowest_piece_ms=") + Fixed(longestPieceMs, 2)
+           << QStringLiteral("first_yield_ms=") + Fixed(Milliseconds(worst.firstYieldNs), 2)
+           << QStringLiteral("last_yield_to_end_ms=")
+                  + Fixed(Milliseconds(worst.lastYieldToEndNs), 2)
+           << QStringLiteral("verified=yes");
+    Say(QStringLiteral("RESULT ") + fields.join(u' '));
+}
