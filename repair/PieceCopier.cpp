@@ -4,10 +4,21 @@ RawFile::Result PieceCopier::copy(const RawFile &from, RawFile &to, const PieceP
 {
     qint64 position = plan.firstPosition;
     qint64 remaining = plan.byteCount;
+    int piecesSinceSync = 0;
 
     while (remaining >= plan.fullPieceFrom) {
         if (auto failure = movePiece(from, to, position, PieceSize))
             return failure;
+        // The data goes to the disk while the copy runs, with yields in between. Left to the
+        // caller's sync at the end, the whole file's writeback and the disk's cache flush
+        // would hold the window up in one go, for about a second per GiB.
+        if (auto failure = to.startWriteback(position, PieceSize))
+            return failure;
+        if (++piecesSinceSync == PiecesPerSync) {
+            piecesSinceSync = 0;
+            if (auto failure = to.syncData())
+                return failure;
+        }
         for (int i = 0; i < plan.yieldsPerFullPiece; ++i)
             yieldToWindow();
         if (m_hooks.progress)

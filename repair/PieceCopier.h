@@ -33,6 +33,9 @@ class PieceCopier
 public:
     static const qint64 PieceSize = 3000000;
     static const qint64 PieceStride = 2999999;
+    // Full pieces between two syncs during a copy: few enough that no sync, the last one
+    // included, holds the window up for long; enough that the syncs cost no speed.
+    static const int PiecesPerSync = 8;
 
     PieceCopier(QByteArray &chunkBuffer, const CopyHooks &hooks)
         : m_chunkBuffer(chunkBuffer), m_hooks(hooks)

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <csignal>
 
@@ -40,6 +41,7 @@ private slots:
     void init();
     void copiesTheLeadingBytes_data();
     void copiesTheLeadingBytes();
+    void copiesFromAnotherFileSystem();
     void replacesAnOlderLongerGoodPart();
     void refusesASizeBeyondTheFile();
     void neverWritesOverTheSource_data();
@@ -137,6 +139,33 @@ void TestSplit::copiesTheLeadingBytes()
     QVERIFY(!files->findItems("movie.QQQ", Qt::MatchExactly).isEmpty());
     // Nothing but the good part is left beside the source.
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+}
+
+void TestSplit::copiesFromAnotherFileSystem()
+{
+    // The kernel will not copy between two file systems; the pieces then go through memory.
+    QTemporaryDir elsewhere(QStringLiteral("/dev/shm/saltwick-XXXXXX"));
+    if (!elsewhere.isValid())
+        QSKIP("no second file system at /dev/shm");
+    const QString far = elsewhere.filePath("movie.avi");
+    QVERIFY(TestFiles::Write(far, m_pattern.left(7000000)));
+    struct stat here = {};
+    struct stat there = {};
+    QCOMPARE(::stat(qPrintable(m_dir->path()), &here), 0);
+    QCOMPARE(::stat(qPrintable(far), &there), 0);
+    if (here.st_dev == there.st_dev)
+        QSKIP("/dev/shm is on the same file system as the test folder");
+    const QString source = m_dir->filePath("movie.avi");
+    QVERIFY(QFile::link(far, source));
+
+    TestWindow window;
+    window.form.Form_Load(source);
+    window.setSizeBox("6500000");
+    window.click("cmdSplit");
+
+    QCOMPARE(window.prompts.messages, QStringList());
+    QCOMPARE(TestFiles::Read(m_dir->filePath("movie.QQQ")), m_pattern.left(6500000));
+    QCOMPARE(window.status(), QStringLiteral("Done"));
 }
 
 void TestSplit::replacesAnOlderLongerGoodPart()
