@@ -35,7 +35,7 @@ public:
     static const qint64 PieceStride = 2999999;
     // Full pieces between two syncs during a copy: few enough that no sync, the last one
     // included, holds the window up for long; enough that the syncs cost no speed.
-    static const int PiecesPerSync = 8;
+    static const int PiecesPerSync = 16;
 
     PieceCopier(QByteArray &chunkBuffer, const CopyHooks &hooks)
         : m_chunkBuffer(chunkBuffer), m_hooks(hooks)
