@@ -12,8 +12,6 @@ RawFile::Result PieceCopier::copy(const RawFile &from, RawFile &to, const PieceP
         // The data goes to the disk while the copy runs, with yields in between. Left to the
         // caller's sync at the end, the whole file's writeback and the disk's cache flush
         // would hold the window up in one go, for about a second per GiB.
-        if (auto failure = to.startWriteback(position, PieceSize))
-            return failure;
         if (++piecesSinceSync == PiecesPerSync) {
             piecesSinceSync = 0;
             if (auto failure = to.syncData())

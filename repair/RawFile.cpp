@@ -123,15 +123,6 @@ RawFile::Result RawFile::copyRangeFrom(const RawFile &source, qint64 position, q
     return {};
 }
 
-RawFile::Result RawFile::startWriteback(qint64 position, qint64 count)
-{
-    // Only a hint: where a file system cannot take it, the syncs still do the work.
-    if (::sync_file_range(m_descriptor, position - 1, count, SYNC_FILE_RANGE_WRITE) != 0
-        && errno != EINVAL && errno != ESPIPE && errno != EOPNOTSUPP && errno != ENOSYS)
-        return failure(errno);
-    return {};
-}
-
 RawFile::Result RawFile::truncate(qint64 bytes)
 {
     if (::ftruncate(m_descriptor, bytes) != 0)

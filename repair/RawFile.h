@@ -34,9 +34,6 @@ public:
     // these two files; the caller then copies through memory.
     Result copyRangeFrom(const RawFile &source, qint64 position, qint64 count, bool &refused);
 
-    // Sends `count` bytes from `position` on their way to the disk without waiting for them.
-    Result startWriteback(qint64 position, qint64 count);
-
     Result truncate(qint64 bytes);
     Result sync();
     // Like sync(), without the metadata that reading the data back does not need.
