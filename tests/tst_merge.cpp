@@ -1,11 +1,10 @@
+#include "FileSizeLimit.h"
 #include "TestFiles.h"
 #include "TestWindow.h"
 
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-
-#include <sys/resource.h>
 
 #include <csignal>
 
@@ -233,13 +232,8 @@ void TestMerge::reportsAFailureInALaterItem()
     alsoSelect(window, 1);
     {
         // The second good part may not grow past 5,000,000 bytes: a disk filling up.
-        rlimit previous{};
-        getrlimit(RLIMIT_FSIZE, &previous);
-        rlimit limit = previous;
-        limit.rlim_cur = 5000000;
-        setrlimit(RLIMIT_FSIZE, &limit);
+        FileSizeLimit limit(5000000);
         window.click("cmdMerge");
-        setrlimit(RLIMIT_FSIZE, &previous);
     }
 
     QCOMPARE(window.prompts.messages.size(), 1);

@@ -1,3 +1,4 @@
+#include "FileSizeLimit.h"
 #include "TestFiles.h"
 #include "TestWindow.h"
 
@@ -7,30 +8,9 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <csignal>
-
-// Keeps the file-size limit of the process low while it lives, the way a full disk
-// stops a write part-way.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_previous);
-        rlimit limit = m_previous;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_previous); }
-    FileSizeLimit(const FileSizeLimit &) = delete;
-    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
-
-private:
-    rlimit m_previous{};
-};
 
 class TestSplit : public QObject
 {
