@@ -4,11 +4,14 @@
 #include "FileDialog.h"
 #include "FileListBox.h"
 #include "FileProbe.h"
+#include "Form1Accessible.h"
 #include "GoodPartSplit.h"
 #include "MergeBack.h"
 #include "NamingRules.h"
 #include "Prompts.h"
+#include "StatusLine.h"
 
+#include <QAccessible>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
@@ -90,6 +93,11 @@ Form1::Form1(Prompts &prompts, FileDialog &dialog, QWidget *parent)
                           | Qt::WindowCloseButtonHint),
       m_prompts(prompts), dlg(dialog)
 {
+    static const bool accessibilityFactoryInstalled = [] {
+        QAccessible::installFactory(&Form1Accessible::factory);
+        return true;
+    }();
+    Q_UNUSED(accessibilityFactoryInstalled)
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Saltwick 0.2"));
     setWindowIcon(QIcon(QStringLiteral(":/saltwick/ladybird.xpm")));
@@ -124,10 +132,9 @@ void Form1::createControls()
     Frame1->setAutoFillBackground(true);
     Frame2->setAutoFillBackground(true);
 
-    Label1 = place(new QLabel(QStringLiteral("No files to split"), this), "Label1",
+    Label1 = place(new StatusLine(QStringLiteral("No files to split"), this), "Label1",
                    twips(0, 3840, 5505, 435));
     Label1->setAlignment(Qt::AlignCenter);
-    Label1->setWordWrap(true);
     QPalette statusColours = Label1->palette();
     statusColours.setColor(QPalette::WindowText, statusColours.color(QPalette::Highlight));
     Label1->setPalette(statusColours);
@@ -135,6 +142,7 @@ void Form1::createControls()
     m_progress->setRange(0, 1000);
     m_progress->setTextVisible(false);
     m_progress->hide();
+    m_progress->setAccessibleName(QStringLiteral("Copy progress"));
 
     cmdBrowse = place(new QPushButton(QStringLiteral("Browse"), this), "cmdBrowse",
                       twips(360, 480, 975, 435));
@@ -148,6 +156,15 @@ void Form1::createControls()
                      twips(3960, 2160, 1095, 555));
     cmdMerge->setEnabled(false);
 
+    // Screen readers name the size box by its caption and the list by what it holds.
+    txtSize->setAccessibleName(Label4->text().trimmed());
+    Label4->setBuddy(txtSize);
+    List1->setAccessibleName(QStringLiteral("Good parts ready to merge"));
+    // Return presses a focused button, as Space does; in the size box it presses Split.
+    for (QPushButton *button : {cmdBrowse, cmdSplit, cmdMerge})
+        button->setAutoDefault(true);
+    connect(txtSize, &QLineEdit::returnPressed, cmdSplit, &QPushButton::click);
+
     // Working controls beyond the right edge of a window that cannot grow.
     txtFile = place(new QLineEdit(this), "txtFile", twips(6720, 3240, 2415, 315));
     File1 = place(new FileListBox(this), "File1", twips(6480, 3360, 2415, 1650));
@@ -157,6 +174,9 @@ void Form1::createControls()
     const QList<QWidget *> workingControls = {txtFile, File1, Dir1, txt};
     for (QWidget *working : workingControls)
         working->setFocusPolicy(Qt::NoFocus);
+    // Screen readers see none of the working controls, nor the labels hidden behind others.
+    for (QWidget *working : workingControls + QList<QWidget *>{Label2, lblOut})
+        Form1Accessible::keepOut(working);
 
     setTabOrder(cmdSplit, cmdBrowse);
     setTabOrder(cmdBrowse, txtSize);
@@ -288,6 +308,9 @@ void Form1::Form_Load(const QString &commandLine)
     const QString path = FileProbe::AbsolutePath(commandLine);
     if (!showFileLength(path))
         return;
+    // "Open with" on a good part lists it, as a drop does.
+    if (NamingRules::IsPendingMerge(path))
+        AddPendingMerge(path);
     txtFile->setText(GetLongFileName(path));
     Label1->setText(shown(txtFile->text()));
 }

@@ -16,6 +16,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QProgressBar;
+class StatusLine;
 class QPushButton;
 
 // The one window: load a damaged file, split off its good part, merge it back once the
@@ -83,7 +84,7 @@ private:
     QPushButton *cmdBrowse = nullptr;
     QPushButton *cmdSplit = nullptr;
     QPushButton *cmdMerge = nullptr;
-    QLabel *Label1 = nullptr;
+    StatusLine *Label1 = nullptr;
     QLabel *Label2 = nullptr;
     QLabel *Label3 = nullptr;
     QLabel *Label4 = nullptr;

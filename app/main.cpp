@@ -1,20 +1,62 @@
 #include "Form1.h"
 #include "MessageBoxPrompts.h"
 #include "QtFileDialog.h"
+#include "Translations.h"
+#include "Version.h"
 
 #include <QApplication>
+#include <QByteArrayView>
 
 #include <csignal>
+#include <cstdio>
+
+namespace {
+
+void print(const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+}
+
+// Answers --help or --version without a window, so without needing a display.
+int answerOption(int argc, char *argv[], QByteArrayView option)
+{
+    QCoreApplication core(argc, argv);
+    Translations::Install(core);
+    if (option == "--version") {
+        print(QStringLiteral("Saltwick %1\n").arg(QLatin1String(Version::Display)));
+        return 0;
+    }
+    print(QCoreApplication::translate(
+        "main", "Usage: saltwick [FILE]\n"
+                "Keeps the good part of a broken download and merges it back with the file\n"
+                "fetched again.\n"
+                "\n"
+                "  FILE       the damaged file to load, or a good part to list for merging;\n"
+                "             the whole rest of the command line is one path, blanks and all\n"
+                "  --help     show this help and exit\n"
+                "  --version  show the version and exit\n"));
+    return 0;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
     // A file-size limit on the process must fail the write, not kill the program mid-copy.
     std::signal(SIGXFSZ, SIG_IGN);
 
+    // Only a command line that is exactly one of these is an option; any other is a path.
+    if (argc == 2) {
+        const QByteArrayView option(argv[1]);
+        if (option == "--help" || option == "--version")
+            return answerOption(argc, argv, option);
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Saltwick"));
-    QApplication::setApplicationVersion(QStringLiteral("1.00.0055"));
-    QApplication::setDesktopFileName(QStringLiteral("saltwick"));
+    QApplication::setApplicationVersion(QLatin1String(Version::Display));
+    QApplication::setDesktopFileName(QStringLiteral("io.github.saltwick.Saltwick"));
+    Translations::Install(app);
 
     MessageBoxPrompts prompts;
     QtFileDialog dialog;

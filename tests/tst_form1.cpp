@@ -27,6 +27,7 @@ private slots:
     void startUpWithoutArgument_data();
     void startUpWithoutArgument();
     void startUpWithFile();
+    void startUpWithGoodPart();
     void startUpWithRelativePathAndBlanks();
     void startUpWithUnreadablePath_data();
     void startUpWithUnreadablePath();
@@ -221,6 +222,23 @@ void TestForm1::startUpWithFile()
     QCOMPARE(window.get<QLabel>("Label1")->text(), movie);
     QCOMPARE(window.get<QListWidget>("List1")->count(), 0);
     QVERIFY(!window.get<QPushButton>("cmdMerge")->isEnabled());
+}
+
+void TestForm1::startUpWithGoodPart()
+{
+    QTemporaryDir dir;
+    const QString goodPart = dir.filePath("movie.QQQ");
+    QVERIFY(TestFiles::WritePattern(goodPart, 700));
+    QVERIFY(TestFiles::WritePattern(dir.filePath("movie.avi"), 900));
+
+    // "Open with" on a good part lists it for merging, as a drop does.
+    TestWindow window;
+    window.form.Form_Load(goodPart);
+
+    QCOMPARE(window.listed(), QStringList{goodPart});
+    QVERIFY(window.get<QPushButton>("cmdMerge")->isEnabled());
+    QCOMPARE(window.sizeBox(), QStringLiteral("700"));
+    QCOMPARE(window.status(), goodPart);
 }
 
 void TestForm1::startUpWithRelativePathAndBlanks()

@@ -1,0 +1,165 @@
+#include "StatusLine.h"
+#include "TestFiles.h"
+#include "TestWindow.h"
+#include "Translations.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QGroupBox>
+#include <QHelpEvent>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QToolTip>
+#include <QTranslator>
+
+class TestDesktop : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup();
+    void screenReadersSeeNamedControlsOnly();
+    void returnPresses_data();
+    void returnPresses();
+    void longStatusIsElidedInTheMiddle();
+    void optionsNeedNoDisplay_data();
+    void optionsNeedNoDisplay();
+
+private:
+    static QMap<QString, QString> accessibleNames(QAccessibleInterface *node);
+};
+
+void TestDesktop::cleanup()
+{
+    QLocale::setDefault(QLocale::c());
+    qDeleteAll(QCoreApplication::instance()->findChildren<QTranslator *>());
+}
+
+// Object name -> accessible name of every control below the node.
+QMap<QString, QString> TestDesktop::accessibleNames(QAccessibleInterface *node)
+{
+    QMap<QString, QString> names;
+    for (int i = 0; i < node->childCount(); ++i) {
+        QAccessibleInterface *child = node->child(i);
+        if (!child)
+            continue;
+        // A screen reader walks up as well as down.
+        if (child->parent() != node || node->indexOfChild(child) != i)
+            names.insert(QStringLiteral("broken link"), child->object()->objectName());
+        names.insert(child->object()->objectName(), child->text(QAccessible::Name));
+        names.insert(accessibleNames(child));
+    }
+    return names;
+}
+
+void TestDesktop::screenReadersSeeNamedControlsOnly()
+{
+    TestWindow window;
+    window.form.show();
+    QAccessibleInterface *root = QAccessible::queryAccessibleInterface(&window.form);
+    QVERIFY(root);
+    QCOMPARE(root->role(), QAccessible::Window);
+    QCOMPARE(root->text(QAccessible::Name), QStringLiteral("Saltwick 0.2"));
+
+    const QMap<QString, QString> names = accessibleNames(root);
+    QVERIFY2(!names.contains("broken link"), qPrintable(names.value("broken link")));
+    for (const char *working : {"txtFile", "File1", "Dir1", "txt", "Label2", "lblOut"})
+        QVERIFY2(!names.contains(working), working);
+    for (const char *shown : {"Frame1", "Frame2", "Label1", "Label3", "Label4", "cmdBrowse",
+                              "cmdSplit", "cmdMerge", "progress"})
+        QVERIFY2(!names.value(shown).isEmpty(), shown);
+    QCOMPARE(names.value("txtSize"), QStringLiteral("Error offset:"));
+    QCOMPARE(names.value("List1"), QStringLiteral("Good parts ready to merge"));
+}
+
+void TestDesktop::returnPresses_data()
+{
+    QTest::addColumn<QString>("focused");
+    QTest::addColumn<QString>("pressed");
+
+    QTest::newRow("browse") << "cmdBrowse"
+                            << "cmdBrowse";
+    QTest::newRow("split") << "cmdSplit"
+                           << "cmdSplit";
+    QTest::newRow("merge") << "cmdMerge"
+                           << "cmdMerge";
+    QTest::newRow("size-box") << "txtSize"
+                              << "cmdSplit";
+}
+
+void TestDesktop::returnPresses()
+{
+    QFETCH(QString, focused);
+    QFETCH(QString, pressed);
+
+    TestWindow window;
+    window.get<QPushButton>("cmdMerge")->setEnabled(true);
+    window.form.show();
+    QSignalSpy clicks(window.get<QPushButton>(pressed.toLatin1().constData()),
+                      &QPushButton::clicked);
+    QWidget *control = window.get(focused.toLatin1().constData());
+    control->setFocus();
+    QTest::keyClick(control, Qt::Key_Return);
+    QCOMPARE(clicks.count(), 1);
+}
+
+void TestDesktop::longStatusIsElidedInTheMiddle()
+{
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QString(30, u'f') + u'/' + QString(30, u'g'));
+    QVERIFY(QDir().mkpath(folder));
+    const QString movie = folder + QStringLiteral("/the movie.avi");
+    QVERIFY(TestFiles::WritePattern(movie, 10));
+
+    TestWindow window;
+    window.form.Form_Load(movie);
+    window.form.show();
+    auto *status = window.get<StatusLine>("Label1");
+
+    QCOMPARE(status->text(), movie);
+    const QString shown = status->shownText();
+    QVERIFY2(shown.startsWith(movie.left(4)) && shown.endsWith(QStringLiteral("the movie.avi")),
+             qPrintable(shown));
+    QVERIFY(shown.contains(QChar(0x2026)));
+    QVERIFY(status->fontMetrics().horizontalAdvance(shown) <= status->contentsRect().width());
+    QCOMPARE(QAccessible::queryAccessibleInterface(status)->text(QAccessible::Name), movie);
+
+    QHelpEvent help(QEvent::ToolTip, status->rect().center(),
+                    status->mapToGlobal(status->rect().center()));
+    QApplication::sendEvent(status, &help);
+    QTRY_COMPARE(QToolTip::text(), movie);
+}
+
+void TestDesktop::optionsNeedNoDisplay_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("printed");
+
+    QTest::newRow("version") << "--version"
+                             << "Saltwick 1.00.0055\n";
+    QTest::newRow("help") << "--help"
+                          << "Usage: saltwick [FILE]\n";
+}
+
+void TestDesktop::optionsNeedNoDisplay()
+{
+    QFETCH(QString, option);
+    QFETCH(QString, printed);
+
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QLatin1String(name));
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(SALTWICK_PROGRAM), {option});
+    QVERIFY(program.waitForFinished(30000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    QVERIFY2(QString::fromUtf8(program.readAllStandardOutput()).startsWith(printed),
+             qPrintable(program.readAllStandardError()));
+}
+
+QTEST_MAIN(TestDesktop)
+#include "tst_desktop.moc"
