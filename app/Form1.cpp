@@ -208,12 +208,14 @@ void Form1::fitFontToCaptions()
         QString text;
         int padding;
     };
-    const QList<Caption> captions = {
-        {cmdBrowse, cmdBrowse->text(), 12},     {cmdSplit, cmdSplit->text(), 12},
-        {cmdMerge, cmdMerge->text(), 12},       {Frame1, Frame1->title(), 20},
-        {Frame2, Frame2->title(), 20},          {Label3, Label3->text(), 0},
-        {Label4, QStringLiteral("offset:"), 0},
+    QList<Caption> captions = {
+        {cmdBrowse, cmdBrowse->text(), 12}, {cmdSplit, cmdSplit->text(), 12},
+        {cmdMerge, cmdMerge->text(), 12},   {Frame1, Frame1->title(), 20},
+        {Frame2, Frame2->title(), 20},      {Label3, Label3->text(), 0},
     };
+    // " Error offset:" wraps between its words, so each word must fit on its line.
+    for (const QString &word : Label4->text().split(u' ', Qt::SkipEmptyParts))
+        captions << Caption{Label4, word, 0};
     QFont candidate = font();
     int pixels = QFontInfo(candidate).pixelSize();
     for (; pixels > 9; --pixels) {
