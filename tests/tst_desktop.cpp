@@ -42,12 +42,14 @@ QMap<QString, QString> TestDesktop::accessibleNames(QAccessibleInterface *node)
     QMap<QString, QString> names;
     for (int i = 0; i < node->childCount(); ++i) {
         QAccessibleInterface *child = node->child(i);
-        if (!child)
+        // Items of a list have no object of their own.
+        if (!child || !child->object())
             continue;
+        const QString objectName = child->object()->objectName();
         // A screen reader walks up as well as down.
         if (child->parent() != node || node->indexOfChild(child) != i)
-            names.insert(QStringLiteral("broken link"), child->object()->objectName());
-        names.insert(child->object()->objectName(), child->text(QAccessible::Name));
+            names.insert(QStringLiteral("broken link"), objectName);
+        names.insert(objectName, child->text(QAccessible::Name));
         names.insert(accessibleNames(child));
     }
     return names;
