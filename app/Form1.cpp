@@ -116,26 +116,22 @@ void Form1::createControls()
 {
     // Creation order is stacking order: labels first, then the frames, then the buttons,
     // boxes and the list in front of them. Label2 and lblOut end up hidden behind.
-    Label2 = place(new QLabel(QStringLiteral("Split size"), this), "Label2",
-                   twips(480, 480, 615, 315));
-    lblOut = place(new QLabel(QStringLiteral("File"), this), "lblOut", twips(600, 3000, 4455, 315));
+    Label2 = place(new QLabel(tr("Split size"), this), "Label2", twips(480, 480, 615, 315));
+    lblOut = place(new QLabel(tr("File"), this), "lblOut", twips(600, 3000, 4455, 315));
 
-    Frame2 = place(
-        new QGroupBox(QStringLiteral("1. Copying the good part into a seperate file"), this),
-        "Frame2", twips(240, 120, 5055, 975));
-    Label4 = place(new QLabel(QStringLiteral(" Error offset:"), Frame2), "Label4",
-                   twips(1200, 480, 855, 375));
-    Label3 = place(
-        new QLabel(QStringLiteral("2. Resuming the broken part of the file (your job)"), this),
-        "Label3", twips(360, 1200, 3855, 255));
-    Frame1 = place(new QGroupBox(QStringLiteral("3. Merging back with the original file"), this),
-                   "Frame1", twips(240, 1560, 4935, 2175));
+    Frame2 = place(new QGroupBox(tr("1. Copying the good part into a seperate file"), this),
+                   "Frame2", twips(240, 120, 5055, 975));
+    Label4 = place(new QLabel(tr(" Error offset:"), Frame2), "Label4", twips(1200, 480, 855, 375));
+    Label3 = place(new QLabel(tr("2. Resuming the broken part of the file (your job)"), this),
+                   "Label3", twips(360, 1200, 3855, 255));
+    Frame1 = place(new QGroupBox(tr("3. Merging back with the original file"), this), "Frame1",
+                   twips(240, 1560, 4935, 2175));
     // Opaque frames hide the working labels that lie behind them.
     Frame1->setAutoFillBackground(true);
     Frame2->setAutoFillBackground(true);
 
-    Label1 = place(new StatusLine(QStringLiteral("No files to split"), this), "Label1",
-                   twips(0, 3840, 5505, 435));
+    Label1
+        = place(new StatusLine(tr("No files to split"), this), "Label1", twips(0, 3840, 5505, 435));
     Label1->setAlignment(Qt::AlignCenter);
     QPalette statusColours = Label1->palette();
     statusColours.setColor(QPalette::WindowText, statusColours.color(QPalette::Highlight));
@@ -144,24 +140,22 @@ void Form1::createControls()
     m_progress->setRange(0, 1000);
     m_progress->setTextVisible(false);
     m_progress->hide();
-    m_progress->setAccessibleName(QStringLiteral("Copy progress"));
+    m_progress->setAccessibleName(tr("Copy progress"));
 
-    cmdBrowse = place(new QPushButton(QStringLiteral("Browse"), this), "cmdBrowse",
-                      twips(360, 480, 975, 435));
+    cmdBrowse = place(new QPushButton(tr("Browse"), this), "cmdBrowse", twips(360, 480, 975, 435));
     txtSize = place(new QLineEdit(this), "txtSize", twips(2400, 600, 1575, 255));
-    cmdSplit = place(new QPushButton(QStringLiteral("Split"), this), "cmdSplit",
-                     twips(4080, 480, 1095, 435));
+    cmdSplit = place(new QPushButton(tr("Split"), this), "cmdSplit", twips(4080, 480, 1095, 435));
     List1 = place(new QListWidget(this), "List1", twips(360, 1920, 3375, 1620));
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
     List1->setSortingEnabled(false);
-    cmdMerge = place(new QPushButton(QStringLiteral("Merge Back"), this), "cmdMerge",
-                     twips(3960, 2160, 1095, 555));
+    cmdMerge
+        = place(new QPushButton(tr("Merge Back"), this), "cmdMerge", twips(3960, 2160, 1095, 555));
     cmdMerge->setEnabled(false);
 
     // Screen readers name the size box by its caption and the list by what it holds.
     txtSize->setAccessibleName(Label4->text().trimmed());
     Label4->setBuddy(txtSize);
-    List1->setAccessibleName(QStringLiteral("Good parts ready to merge"));
+    List1->setAccessibleName(tr("Good parts ready to merge"));
     // Return presses a focused button, as Space does; in the size box it presses Split.
     for (QPushButton *button : {cmdBrowse, cmdSplit, cmdMerge})
         button->setAutoDefault(true);

@@ -1,5 +1,6 @@
 #include "FileProbe.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 
@@ -29,8 +30,10 @@ Measurement MeasureFile(const QString &path)
         return {0, RepairFailure::fromErrno(errno, path)};
     if (S_ISREG(status.st_mode))
         return {status.st_size, std::nullopt};
-    const QString what = S_ISDIR(status.st_mode) ? QStringLiteral("%1 is a folder, not a file")
-                                                 : QStringLiteral("%1 is not a plain file");
+    const QString what
+        = S_ISDIR(status.st_mode)
+              ? QCoreApplication::translate("FileProbe", "%1 is a folder, not a file")
+              : QCoreApplication::translate("FileProbe", "%1 is not a plain file");
     return {0, RepairFailure(RepairFailure::PathFileAccessError,
                              what.arg(QDir::toNativeSeparators(path)))};
 }

@@ -1,5 +1,7 @@
 #include "PieceCopier.h"
 
+#include <QCoreApplication>
+
 RawFile::Result PieceCopier::copy(const RawFile &from, RawFile &to, const PiecePlan &plan)
 {
     qint64 position = plan.firstPosition;
@@ -21,9 +23,10 @@ RawFile::Result PieceCopier::copy(const RawFile &from, RawFile &to, const PieceP
             yieldToWindow();
         if (m_hooks.stopRequested && m_hooks.stopRequested()) {
             m_stopped = true;
-            return RepairFailure(
-                RepairFailure::DeviceIoError,
-                QStringLiteral("The copy to %1 was stopped before its end").arg(to.path()));
+            return RepairFailure(RepairFailure::DeviceIoError,
+                                 QCoreApplication::translate(
+                                     "PieceCopier", "The copy to %1 was stopped before its end")
+                                     .arg(to.path()));
         }
         if (m_hooks.progress)
             m_hooks.progress(position + PieceSize - plan.firstPosition, plan.byteCount);

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 
 // A failure of a repair operation: one of our own numeric codes and a plain description.
 // The user sees them as "code: description".
 class RepairFailure
 {
+    Q_DECLARE_TR_FUNCTIONS(RepairFailure)
+
 public:
     enum Code {
         InvalidArgument = 5,

@@ -23,6 +23,8 @@ private slots:
     void returnPresses_data();
     void returnPresses();
     void longStatusIsElidedInTheMiddle();
+    void translations_data();
+    void translations();
     void optionsNeedNoDisplay_data();
     void optionsNeedNoDisplay();
 
@@ -131,6 +133,43 @@ void TestDesktop::longStatusIsElidedInTheMiddle()
                     status->mapToGlobal(status->rect().center()));
     QApplication::sendEvent(status, &help);
     QTRY_COMPARE(QToolTip::text(), movie);
+}
+
+void TestDesktop::translations_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<bool>("german");
+
+    QTest::newRow("german") << "de_DE" << true;
+    QTest::newRow("austrian") << "de_AT" << true;
+    QTest::newRow("english") << "en_US" << false;
+    QTest::newRow("c") << "C" << false;
+    QTest::newRow("no-catalogue") << "fi_FI" << false;
+}
+
+void TestDesktop::translations()
+{
+    QFETCH(QString, locale);
+    QFETCH(bool, german);
+
+    QLocale::setDefault(QLocale(locale));
+    Translations::Install(*QCoreApplication::instance());
+    TestWindow window;
+    window.click("cmdSplit");
+
+    const QStringList english = {"1. Copying the good part into a seperate file", "Merge Back",
+                                 "No file to load", "File doesn't exist"};
+    const QStringList shown
+        = {window.get<QGroupBox>("Frame2")->title(), window.get<QPushButton>("cmdMerge")->text(),
+           window.status(), window.prompts.messages.value(0)};
+    for (int i = 0; i < english.size(); ++i) {
+        if (german)
+            QVERIFY2(shown.at(i) != english.at(i) && !shown.at(i).isEmpty(),
+                     qPrintable(shown.at(i)));
+        else
+            QCOMPARE(shown.at(i), english.at(i));
+    }
+    QCOMPARE(window.form.windowTitle(), QStringLiteral("Saltwick 0.2"));
 }
 
 void TestDesktop::optionsNeedNoDisplay_data()

@@ -2,6 +2,252 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE" sourcelanguage="en">
 <context>
+    <name>FileProbe</name>
+    <message>
+        <source>%1 is a folder, not a file</source>
+        <translation>%1 ist ein Ordner, keine Datei</translation>
+    </message>
+    <message>
+        <source>%1 is not a plain file</source>
+        <translation>%1 ist keine gewöhnliche Datei</translation>
+    </message>
+</context>
+<context>
+    <name>Form1</name>
+    <message>
+        <source>Split size</source>
+        <translation>Teilgröße</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>Datei</translation>
+    </message>
+    <message>
+        <source>1. Copying the good part into a seperate file</source>
+        <translation>1. Den guten Teil in eine eigene Datei kopieren</translation>
+    </message>
+    <message>
+        <source> Error offset:</source>
+        <translation> Fehler bei Offset:</translation>
+    </message>
+    <message>
+        <source>2. Resuming the broken part of the file (your job)</source>
+        <translation>2. Den Rest der Datei neu holen (Ihre Aufgabe)</translation>
+    </message>
+    <message>
+        <source>3. Merging back with the original file</source>
+        <translation>3. Mit der Originaldatei zusammenfügen</translation>
+    </message>
+    <message>
+        <source>No files to split</source>
+        <translation>Keine Dateien zum Teilen</translation>
+    </message>
+    <message>
+        <source>Copy progress</source>
+        <translation>Fortschritt des Kopierens</translation>
+    </message>
+    <message>
+        <source>Browse</source>
+        <translation>Durchsuchen</translation>
+    </message>
+    <message>
+        <source>Split</source>
+        <translation>Teilen</translation>
+    </message>
+    <message>
+        <source>Merge Back</source>
+        <translation>Anfügen</translation>
+    </message>
+    <message>
+        <source>Good parts ready to merge</source>
+        <translation>Gute Teile, bereit zum Anfügen</translation>
+    </message>
+    <message>
+        <source>No file loaded.</source>
+        <translation>Keine Datei geladen.</translation>
+    </message>
+    <message>
+        <source>The name %1 cannot be handled: it is not valid text. Please rename the file.</source>
+        <translation>Der Name %1 kann nicht verarbeitet werden: Er ist kein gültiger Text. Bitte benennen Sie die Datei um.</translation>
+    </message>
+    <message>
+        <source>Making a new file, please wait...</source>
+        <translation>Neue Datei wird erstellt, bitte warten...</translation>
+    </message>
+    <message>
+        <source>Incorrect split size</source>
+        <translation>Ungültige Teilgröße</translation>
+    </message>
+    <message>
+        <source>No file to load</source>
+        <translation>Keine Datei zum Laden</translation>
+    </message>
+    <message>
+        <source>Output Directory</source>
+        <translation>Ausgabeordner</translation>
+    </message>
+    <message>
+        <source>Done</source>
+        <translation>Fertig</translation>
+    </message>
+</context>
+<context>
+    <name>GoodPartSplit</name>
+    <message>
+        <source>File doesn&apos;t exist</source>
+        <translation>Die Datei existiert nicht</translation>
+    </message>
+    <message>
+        <source>Split size is larger than the file</source>
+        <translation>Die Teilgröße ist größer als die Datei</translation>
+    </message>
+    <message>
+        <source>This file already has the good part&apos;s name, and Split would overwrite it. Please rename it first.</source>
+        <translation>Diese Datei trägt schon den Namen des guten Teils, und Teilen würde sie überschreiben. Bitte benennen Sie sie zuerst um.</translation>
+    </message>
+    <message>
+        <source>Split folder already exist. Would you like to overwrite it?</source>
+        <translation>Der Teilordner existiert bereits. Möchten Sie ihn überschreiben?</translation>
+    </message>
+    <message>
+        <source>Invalid argument: the name %1 is too short for a good part</source>
+        <translation>Ungültiges Argument: Der Name %1 ist für einen guten Teil zu kurz</translation>
+    </message>
+    <message>
+        <source>Disk full: the good part needs %1 bytes, %2 are free</source>
+        <translation>Datenträger voll: Der gute Teil braucht %1 Bytes, frei sind %2</translation>
+    </message>
+    <message>
+        <source>Path/file access error: %1 is a folder</source>
+        <translation>Pfad-/Dateizugriffsfehler: %1 ist ein Ordner</translation>
+    </message>
+    <message>
+        <source>Path/file access error: %1 is a symbolic link</source>
+        <translation>Pfad-/Dateizugriffsfehler: %1 ist ein symbolischer Link</translation>
+    </message>
+    <message>
+        <source>Path/file access error: %1 is not a plain file</source>
+        <translation>Pfad-/Dateizugriffsfehler: %1 ist keine gewöhnliche Datei</translation>
+    </message>
+    <message>
+        <source>Path/file access error: %1 changed while it was being checked</source>
+        <translation>Pfad-/Dateizugriffsfehler: %1 hat sich während der Prüfung geändert</translation>
+    </message>
+    <message>
+        <source>Path/file access error: %1 is in use by another Saltwick</source>
+        <translation>Pfad-/Dateizugriffsfehler: %1 wird von einem anderen Saltwick benutzt</translation>
+    </message>
+    <message>
+        <source>Path/file access error: %1 cannot be written</source>
+        <translation>Pfad-/Dateizugriffsfehler: %1 kann nicht geschrieben werden</translation>
+    </message>
+    <message>
+        <source>Path/file access error: %1 could not be written</source>
+        <translation>Pfad-/Dateizugriffsfehler: %1 konnte nicht geschrieben werden</translation>
+    </message>
+    <message>
+        <source>Path/file access error: %1 appeared while the good part was being written; it was left as it is</source>
+        <translation>Pfad-/Dateizugriffsfehler: %1 ist entstanden, während der gute Teil geschrieben wurde; die Datei blieb, wie sie ist</translation>
+    </message>
+    <message>
+        <source>Path/file access error: %1 holds folders of its own</source>
+        <translation>Pfad-/Dateizugriffsfehler: %1 enthält selbst Ordner</translation>
+    </message>
+</context>
+<context>
+    <name>MergeBack</name>
+    <message>
+        <source>Invalid argument: %1 is too short a name for a good part</source>
+        <translation>Ungültiges Argument: %1 ist als Name eines guten Teils zu kurz</translation>
+    </message>
+    <message>
+        <source>Path/file access error: %1 is not a plain file</source>
+        <translation>Pfad-/Dateizugriffsfehler: %1 ist keine gewöhnliche Datei</translation>
+    </message>
+    <message>
+        <source>Path/file access error: %1 is a symbolic link</source>
+        <translation>Pfad-/Dateizugriffsfehler: %1 ist ein symbolischer Link</translation>
+    </message>
+    <message>
+        <source>Path/file access error: %1 has other names (hard links); merging would change them too</source>
+        <translation>Pfad-/Dateizugriffsfehler: %1 hat weitere Namen (harte Links); das Anfügen würde auch sie ändern</translation>
+    </message>
+    <message>
+        <source>Path/file access error: %1 is in use by another Saltwick</source>
+        <translation>Pfad-/Dateizugriffsfehler: %1 wird von einem anderen Saltwick benutzt</translation>
+    </message>
+    <message>
+        <source>File not found: %1 was removed during the merge</source>
+        <translation>Datei nicht gefunden: %1 wurde während des Anfügens entfernt</translation>
+    </message>
+    <message>
+        <source>Path/file access error: %1 was replaced during the merge</source>
+        <translation>Pfad-/Dateizugriffsfehler: %1 wurde während des Anfügens ersetzt</translation>
+    </message>
+    <message>
+        <source>Path/file access error: the fixed file %1 already exists</source>
+        <translation>Pfad-/Dateizugriffsfehler: Die reparierte Datei %1 existiert bereits</translation>
+    </message>
+    <message>
+        <source>The name %1 is too long for the file system</source>
+        <translation>Der Name %1 ist für das Dateisystem zu lang</translation>
+    </message>
+    <message>
+        <source>Disk full: the merge needs %1 more bytes, %2 are free</source>
+        <translation>Datenträger voll: Das Anfügen braucht %1 Bytes mehr, frei sind %2</translation>
+    </message>
+</context>
+<context>
+    <name>PieceCopier</name>
+    <message>
+        <source>The copy to %1 was stopped before its end</source>
+        <translation>Das Kopieren nach %1 wurde vor dem Ende abgebrochen</translation>
+    </message>
+</context>
+<context>
+    <name>RepairFailure</name>
+    <message>
+        <source>File not found: %1</source>
+        <translation>Datei nicht gefunden: %1</translation>
+    </message>
+    <message>
+        <source>Path not found: %1</source>
+        <translation>Pfad nicht gefunden: %1</translation>
+    </message>
+    <message>
+        <source>Disk full while writing %1</source>
+        <translation>Datenträger voll beim Schreiben von %1</translation>
+    </message>
+    <message>
+        <source>Permission denied: %1</source>
+        <translation>Zugriff verweigert: %1</translation>
+    </message>
+    <message>
+        <source>Out of memory</source>
+        <translation>Nicht genügend Arbeitsspeicher</translation>
+    </message>
+    <message>
+        <source>Path/file access error: %1</source>
+        <translation>Pfad-/Dateizugriffsfehler: %1</translation>
+    </message>
+    <message>
+        <source>Path/file access error: %1 is a symbolic link</source>
+        <translation>Pfad-/Dateizugriffsfehler: %1 ist ein symbolischer Link</translation>
+    </message>
+    <message>
+        <source>The name %1 is too long for the file system</source>
+        <translation>Der Name %1 ist für das Dateisystem zu lang</translation>
+    </message>
+    <message>
+        <source>Invalid argument: %1</source>
+        <translation>Ungültiges Argument: %1</translation>
+    </message>
+    <message>
+        <source>Device I/O error on %1 (%2)</source>
+        <translation>Ein-/Ausgabefehler des Geräts bei %1 (%2)</translation>
+    </message>
+</context>
+<context>
     <name>main</name>
     <message>
         <source>Usage: saltwick [FILE]
@@ -13,7 +259,15 @@ fetched again.
   --help     show this help and exit
   --version  show the version and exit
 </source>
-        <translation type="unfinished"></translation>
+        <translation>Aufruf: saltwick [DATEI]
+Behält den guten Teil eines abgebrochenen Downloads und fügt ihn mit der neu
+geholten Datei zusammen.
+
+  DATEI      die beschädigte Datei zum Laden oder ein guter Teil zum Anfügen;
+             der ganze Rest der Befehlszeile ist ein Pfad, mit Leerzeichen
+  --help     diese Hilfe zeigen und beenden
+  --version  die Version zeigen und beenden
+</translation>
     </message>
 </context>
 </TS>
