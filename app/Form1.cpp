@@ -496,7 +496,7 @@ void Form1::cmdMerge_Click()
         const MergeBack::Status status = merge.run(ChunkBuffer, hooks);
         FileLength = merge.goodPartLength();
         if (status == MergeBack::CompanionTooShort) {
-            m_prompts.showMessage(QStringLiteral("Avi shorter than QQQ"));
+            m_prompts.showMessage(MergeBack::tooShortMessage());
             return;
         }
         if (status == MergeBack::Failed) {

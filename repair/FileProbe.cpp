@@ -19,6 +19,17 @@ bool IsOrdinaryFile(const QString &path)
     return ::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
+QStringList OrdinaryFilesIn(const QString &folder)
+{
+    const QDir dir(folder);
+    QStringList names;
+    for (const QString &name : dir.entryList(QDir::Files, QDir::Name)) {
+        if (IsOrdinaryFile(dir.filePath(name)))
+            names << name;
+    }
+    return names;
+}
+
 Measurement MeasureFile(const QString &path)
 {
     struct stat status = {};

@@ -4,12 +4,18 @@
 #include "FileProbe.h"
 #include "NamingRules.h"
 
+#include <QCoreApplication>
 #include <QDir>
 
 MergeBack::MergeBack(const QString &goodPartPath)
     : m_goodPartPath(goodPartPath), m_companionPath(NamingRules::MergeCompanionPath(goodPartPath)),
       m_fixedPath(NamingRules::FixedPath(goodPartPath))
 {
+}
+
+QString MergeBack::tooShortMessage()
+{
+    return QCoreApplication::translate("MergeBack", "Avi shorter than QQQ");
 }
 
 MergeBack::Status MergeBack::fail(const RepairFailure &failure)

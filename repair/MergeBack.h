@@ -16,6 +16,9 @@ public:
 
     Status run(QByteArray &chunkBuffer, const CopyHooks &hooks);
 
+    // Why a companion that is not longer than its good part is refused.
+    static QString tooShortMessage();
+
     QString companionPath() const { return m_companionPath; }
     QString fixedPath() const { return m_fixedPath; }
     qint64 goodPartLength() const { return m_goodPartLength; }
