@@ -35,8 +35,9 @@ void Console::result(const QString &line)
 void Console::message(const QString &text)
 {
     endProgress();
-    write(stderr, (QCoreApplication::applicationName() + QStringLiteral(": ") + text + u'\n')
-                      .toLocal8Bit());
+    write(
+        stderr,
+        (QCoreApplication::applicationName() + QStringLiteral(": ") + text + u'\n').toLocal8Bit());
 }
 
 void Console::text(const QString &text)
@@ -55,8 +56,8 @@ void Console::progress(qint64 done, qint64 total)
     m_shownPerMille = perMille;
     m_progressShown = true;
     const int filled = perMille * BarWidth / 1000;
-    const QByteArray bar = '\r' + QByteArray(filled, '#') + QByteArray(BarWidth - filled, '.')
-                           + ' ' + QByteArray::number(perMille / 10) + '%';
+    const QByteArray bar = '\r' + QByteArray(filled, '#') + QByteArray(BarWidth - filled, '.') + ' '
+                           + QByteArray::number(perMille / 10) + '%';
     write(stderr, bar);
 }
 

@@ -64,8 +64,8 @@ int RepairCommands::mergeOne(const QString &goodPart, bool force)
 {
     Q_UNUSED(force);
     if (!NamingRules::HasGoodPartName(NamingRules::SplitFolderAndName(goodPart).name)) {
-        return refuse(tr("%1 is not a good part: its name does not end in QQQ")
-                          .arg(shown(goodPart)));
+        return refuse(
+            tr("%1 is not a good part: its name does not end in QQQ").arg(shown(goodPart)));
     }
     MergeBack merge(goodPart);
     switch (merge.run(m_chunkBuffer, hooks())) {

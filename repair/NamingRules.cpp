@@ -71,7 +71,8 @@ QStringList PendingMergesIn(const QString &folder)
     const QDir dir(folder);
     QStringList pending;
     for (const QString &name : FileProbe::OrdinaryFilesIn(folder)) {
-        if (HasGoodPartName(name) && FileProbe::IsOrdinaryFile(dir.filePath(PendingCompanionPath(name))))
+        if (HasGoodPartName(name)
+            && FileProbe::IsOrdinaryFile(dir.filePath(PendingCompanionPath(name))))
             pending << name;
     }
     return pending;
