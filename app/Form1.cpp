@@ -493,7 +493,13 @@ void Form1::cmdMerge_Click()
         yieldToWindow();
 
         MergeBack merge(goodPart);
-        const MergeBack::Status status = merge.run(ChunkBuffer, hooks);
+        MergeBack::Status status = merge.run(ChunkBuffer, hooks);
+        if (status == MergeBack::JoinDiffers) {
+            if (!m_prompts.askYesNo(merge.joinDiffersMessage() + u' ' + tr("Merge anyway?")))
+                return;
+            merge.acceptDifferentJoin();
+            status = merge.run(ChunkBuffer, hooks);
+        }
         FileLength = merge.goodPartLength();
         if (status == MergeBack::CompanionTooShort) {
             m_prompts.showMessage(MergeBack::tooShortMessage());

@@ -62,18 +62,21 @@ int RepairCommands::merge(const QStringList &goodParts, bool force)
 
 int RepairCommands::mergeOne(const QString &goodPart, bool force)
 {
-    Q_UNUSED(force);
     if (!NamingRules::HasGoodPartName(NamingRules::SplitFolderAndName(goodPart).name)) {
         return refuse(
             tr("%1 is not a good part: its name does not end in QQQ").arg(shown(goodPart)));
     }
     MergeBack merge(goodPart);
+    if (force)
+        merge.acceptDifferentJoin();
     switch (merge.run(m_chunkBuffer, hooks())) {
     case MergeBack::Merged:
         m_console.result(shown(merge.fixedPath()));
         return ExitStatus::Success;
     case MergeBack::CompanionTooShort:
         return refuse(shown(goodPart) + QStringLiteral(": ") + MergeBack::tooShortMessage());
+    case MergeBack::JoinDiffers:
+        return refuse(merge.joinDiffersMessage() + u' ' + tr("Give --force to merge it anyway."));
     case MergeBack::Failed:
         break;
     }

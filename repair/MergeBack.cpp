@@ -2,6 +2,7 @@
 
 #include "FileMoves.h"
 #include "FileProbe.h"
+#include "JoinCheck.h"
 #include "NamingRules.h"
 
 #include <QCoreApplication>
@@ -16,6 +17,15 @@ MergeBack::MergeBack(const QString &goodPartPath)
 QString MergeBack::tooShortMessage()
 {
     return QCoreApplication::translate("MergeBack", "Avi shorter than QQQ");
+}
+
+QString MergeBack::joinDiffersMessage() const
+{
+    return QCoreApplication::translate("MergeBack",
+                                       "The new %1 does not match the good part before byte %2. "
+                                       "It may be another file or another version.")
+        .arg(NamingRules::SplitFolderAndName(m_companionPath).name)
+        .arg(m_firstDifference);
 }
 
 MergeBack::Status MergeBack::fail(const RepairFailure &failure)
@@ -47,6 +57,12 @@ MergeBack::Status MergeBack::run(QByteArray &chunkBuffer, const CopyHooks &hooks
     const qint64 tail = companion.length - m_goodPartLength;
     if (tail < 1)
         return CompanionTooShort;
+    if (!m_differentJoinAccepted) {
+        if (auto failure = compareJoin())
+            return fail(*failure);
+        if (m_firstDifference > 0)
+            return JoinDiffers;
+    }
 
     const qint64 freeBytes
         = FileProbe::FreeBytes(NamingRules::SplitFolderAndName(m_goodPartPath).folder);
@@ -73,6 +89,19 @@ MergeBack::Status MergeBack::run(QByteArray &chunkBuffer, const CopyHooks &hooks
     if (!failure)
         failure = FileMoves::SyncFolderOf(m_fixedPath);
     return failure ? fail(*failure) : Merged;
+}
+
+RawFile::Result MergeBack::compareJoin()
+{
+    RawFile goodPart;
+    RawFile companion;
+    if (auto failure = goodPart.openForReading(m_goodPartPath))
+        return failure;
+    if (auto failure = companion.openForReading(m_companionPath))
+        return failure;
+    const JoinCheck::Comparison join = JoinCheck::Compare(goodPart, companion, m_goodPartLength);
+    m_firstDifference = join.firstDifference.value_or(0);
+    return join.failure;
 }
 
 RawFile::Result MergeBack::appendTail(RawFile &goodPart, qint64 tail, QByteArray &chunkBuffer,

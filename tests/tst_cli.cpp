@@ -25,6 +25,7 @@ private slots:
     void refusesAWrongCommandLine();
     void listsThePendingMerges();
     void mergesEachGoodPartInTurn();
+    void refusesAnotherFileUnlessForced();
     void exitsWithTheFailureCode_data();
     void exitsWithTheFailureCode();
     void exitsWithDiskFull();
@@ -170,6 +171,31 @@ void TestCli::mergesEachGoodPartInTurn()
     QCOMPARE(TestFiles::Read(path("b-.avi")), m_original.left(20));
     QCOMPARE(TestFiles::Read(path("c.QQQ")), m_original.left(10));
     QVERIFY(!QFile::exists(path("c-.avi")));
+}
+
+void TestCli::refusesAnotherFileUnlessForced()
+{
+    QByteArray goodPart = m_original.left(3000000);
+    goodPart[2999990] = 'x';
+    if (m_original[2999990] == 'x')
+        goodPart[2999990] = 'y';
+    QVERIFY(TestFiles::Write(path("movie.QQQ"), goodPart));
+    QVERIFY(TestFiles::Write(path("movie.avi"), m_original));
+
+    Outcome outcome = run({"merge", "movie.QQQ"});
+    QCOMPARE(outcome.status, 1);
+    QCOMPARE(outcome.out, QByteArray());
+    QCOMPARE(outcome.err, QByteArray("saltwick-cli: The new movie.avi does not match the good "
+                                     "part before byte 2999991. It may be another file or "
+                                     "another version. Give --force to merge it anyway.\n"));
+    QCOMPARE(TestFiles::Read(path("movie.QQQ")), goodPart);
+    QVERIFY(!QFile::exists(path("movie-.avi")));
+
+    outcome = run({"merge", "--force", "movie.QQQ"});
+    QCOMPARE(outcome.status, 0);
+    QCOMPARE(outcome.out, (path("movie-.avi") + u'\n').toUtf8());
+    QCOMPARE(outcome.err, QByteArray());
+    QCOMPARE(TestFiles::Read(path("movie-.avi")), goodPart + m_original.mid(3000000));
 }
 
 void TestCli::exitsWithTheFailureCode_data()
