@@ -2,8 +2,10 @@
 
 #include "ErrorOffset.h"
 #include "FileProbe.h"
+#include "GoodPartSplit.h"
 #include "MergeBack.h"
 #include "NamingRules.h"
+#include "TerminationSignals.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -21,7 +23,27 @@ QString shown(const QString &path)
 
 CopyHooks RepairCommands::hooks()
 {
-    return {{}, [this](qint64 done, qint64 total) { m_console.progress(done, total); }};
+    return {{},
+            [this](qint64 done, qint64 total) { m_console.progress(done, total); },
+            &TerminationSignals::received};
+}
+
+int RepairCommands::interrupted()
+{
+    m_console.message(tr("Interrupted; nothing was left half-done."));
+    return ExitStatus::Interrupted;
+}
+
+bool RepairCommands::namesCanBeHandled(const QStringList &paths)
+{
+    for (const QString &path : paths) {
+        // Acting on the look-alike the text names would be acting on another file.
+        if (!FileProbe::NameCanBeHandled(path)) {
+            m_console.message(FileProbe::CannotHandleMessage(path));
+            return false;
+        }
+    }
+    return true;
 }
 
 int RepairCommands::refuse(const QString &reason)
@@ -44,14 +66,51 @@ int RepairCommands::scan(const QString &file)
 
 int RepairCommands::split(const QString &file, const QString &sizeText, bool overwrite)
 {
-    Q_UNUSED(file);
-    Q_UNUSED(sizeText);
-    Q_UNUSED(overwrite);
-    return refuse(tr("split is not available in this build"));
+    if (!namesCanBeHandled({file}))
+        return ExitStatus::Refused;
+    // The size is read as the window's size box reads it, rewriting an error line first.
+    const ErrorOffset::Entry entry = ErrorOffset::ApplyErrorOffset(sizeText);
+    if (entry.status == ErrorOffset::Entry::Unreadable)
+        return refuse(ErrorOffset::IncorrectSizeMessage());
+    const QString source = FileProbe::AbsolutePath(file);
+    if (file.trimmed().isEmpty() || !FileProbe::IsOrdinaryFile(source))
+        return refuse(GoodPartSplit::refusalMessage(GoodPartSplit::SourceMissing));
+    const std::optional<qint64> size = ErrorOffset::ReadSplitSize(
+        entry.status == ErrorOffset::Entry::Rewritten ? entry.text : sizeText);
+    if (!size)
+        return refuse(ErrorOffset::IncorrectSizeMessage());
+
+    GoodPartSplit split(source, *size);
+    GoodPartSplit::Outcome outcome = split.check();
+    if (outcome == GoodPartSplit::NeedsConsent) {
+        if (!overwrite) {
+            m_console.message(split.message(outcome) + u' ' + tr("Give --yes to replace it."));
+            return split.failure()->code();
+        }
+        split.agreeToOverwrite();
+        outcome = GoodPartSplit::Ready;
+    }
+    if (outcome == GoodPartSplit::Ready)
+        outcome = split.run(m_chunkBuffer, hooks());
+
+    switch (outcome) {
+    case GoodPartSplit::Written:
+        m_console.result(shown(split.goodPartPath()) + u'\t' + QString::number(*size));
+        return ExitStatus::Success;
+    case GoodPartSplit::Interrupted:
+        return interrupted();
+    default:
+        break;
+    }
+    if (split.failure())
+        return fail(*split.failure());
+    return refuse(split.message(outcome));
 }
 
 int RepairCommands::merge(const QStringList &goodParts, bool force)
 {
+    if (!namesCanBeHandled(goodParts))
+        return ExitStatus::Refused;
     for (const QString &goodPart : goodParts) {
         const int status = mergeOne(FileProbe::AbsolutePath(goodPart), force);
         if (status != ExitStatus::Success)
@@ -77,6 +136,8 @@ int RepairCommands::mergeOne(const QString &goodPart, bool force)
         return refuse(shown(goodPart) + QStringLiteral(": ") + MergeBack::tooShortMessage());
     case MergeBack::JoinDiffers:
         return refuse(merge.joinDiffersMessage() + u' ' + tr("Give --force to merge it anyway."));
+    case MergeBack::Interrupted:
+        return interrupted();
     case MergeBack::Failed:
         break;
     }
@@ -86,6 +147,8 @@ int RepairCommands::mergeOne(const QString &goodPart, bool force)
 int RepairCommands::list(const QString &folder)
 {
     const QString where = folder.isEmpty() ? QStringLiteral(".") : folder;
+    if (!namesCanBeHandled({where}))
+        return ExitStatus::Refused;
     const QFileInfo info(where);
     if (!info.isDir())
         return fail(RepairFailure::fromErrno(ENOTDIR, where));

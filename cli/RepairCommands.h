@@ -12,6 +12,7 @@ namespace ExitStatus {
 const int Success = 0;
 const int Refused = 1; // a refusal that has no failure code
 const int Usage = 2;
+const int Interrupted = 130; // as a shell reports a command ended by Ctrl-C
 } // namespace ExitStatus
 
 // The repair steps as commands, over the same repair code as the window. Each returns the
@@ -30,8 +31,10 @@ public:
 
 private:
     int mergeOne(const QString &goodPart, bool force);
+    bool namesCanBeHandled(const QStringList &paths);
     int refuse(const QString &reason);
     int fail(const RepairFailure &failure);
+    int interrupted();
     CopyHooks hooks();
 
     Console &m_console;

@@ -7,7 +7,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include <csignal>
 
@@ -206,7 +210,8 @@ void TestCli::exitsWithTheFailureCode_data()
 
     QTest::newRow("no-good-part") << QStringList{"merge", "gone.QQQ"} << 53 << "gone.QQQ";
     QTest::newRow("no-companion") << QStringList{"merge", "lonely.QQQ"} << 53 << "lonely.avi";
-    QTest::newRow("unreadable-companion") << QStringList{"merge", "loop.QQQ"} << 57 << "loop.avi";
+    QTest::newRow("unopenable-companion")
+        << QStringList{"merge", "socket.QQQ"} << 57 << "socket.avi";
     QTest::newRow("fixed-file-exists") << QStringList{"merge", "fixed.QQQ"} << 75 << "fixed-.avi";
     QTest::newRow("no-folder") << QStringList{"list", "nowhere"} << 76 << "nowhere";
     QTest::newRow("not-a-good-part") << QStringList{"merge", "movie.avi"} << 1 << "movie.avi";
@@ -218,12 +223,19 @@ void TestCli::exitsWithTheFailureCode()
     QFETCH(int, status);
     QFETCH(QString, names);
 
-    for (const char *name : {"lonely.QQQ", "loop.QQQ", "fixed.QQQ", "movie.avi"})
+    for (const char *name : {"lonely.QQQ", "socket.QQQ", "fixed.QQQ", "movie.avi"})
         QVERIFY(TestFiles::Write(path(name), m_original.left(10)));
     QVERIFY(TestFiles::Write(path("fixed.avi"), m_original.left(20)));
     QVERIFY(TestFiles::Write(path("fixed-.avi"), "older fix"));
-    // A link that points at itself cannot be read at all.
-    QVERIFY(QFile::link("loop.avi", path("loop.avi")));
+    // A socket cannot be opened as a file at all: the device fails.
+    const int socket = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    const QByteArray socketPath = QFile::encodeName(path("socket.avi"));
+    QVERIFY(socketPath.size() < qsizetype(sizeof address.sun_path));
+    std::copy(socketPath.cbegin(), socketPath.cend(), address.sun_path);
+    QCOMPARE(::bind(socket, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    ::close(socket);
     const QStringList before = QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::System);
 
     const Outcome outcome = run(arguments);
