@@ -11,6 +11,8 @@ struct CopyHooks
 {
     std::function<void()> yield;
     std::function<void(qint64 done, qint64 total)> progress;
+    // Asked after each yield: true ends the copy there (the program is asked to end).
+    std::function<bool()> stopRequested = nullptr;
 };
 
 // Where a copy runs and when it hands control back to the window.
@@ -43,6 +45,8 @@ public:
     }
 
     RawFile::Result copy(const RawFile &from, RawFile &to, const PiecePlan &plan);
+    // The copy failed because it was asked to stop, not because of the files.
+    bool stopped() const { return m_stopped; }
 
 private:
     RawFile::Result movePiece(const RawFile &from, RawFile &to, qint64 position, qint64 size);
@@ -51,4 +55,5 @@ private:
     QByteArray &m_chunkBuffer;
     const CopyHooks &m_hooks;
     bool m_kernelRefused = false;
+    bool m_stopped = false;
 };
