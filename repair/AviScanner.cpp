@@ -1,5 +1,7 @@
 #include "AviScanner.h"
 
+#include "FileProbe.h"
+
 #include <QCoreApplication>
 #include <QtEndian>
 
@@ -133,7 +135,10 @@ AviScanner::Result AviScanner::scan(const CopyHooks &hooks)
     m_failure.reset();
 
     Result result;
-    m_failure = m_file.openForReading(m_path);
+    // A folder, a device or a pipe is refused before it is opened: opening a pipe waits.
+    m_failure = FileProbe::MeasureFile(m_path).failure;
+    if (!m_failure)
+        m_failure = m_file.openForReading(m_path);
     if (!m_failure)
         m_failure = m_file.length(m_length);
     if (m_failure) {

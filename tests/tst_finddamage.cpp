@@ -176,6 +176,7 @@ private slots:
     void damagedFiles();
     void handMadeFiles_data();
     void handMadeFiles();
+    void foldersAndMissingFilesFail();
     void damageLineIsReadAsAnErrorOffset();
     void windowReports_data();
     void windowReports();
@@ -394,6 +395,15 @@ void TestFindDamage::handMadeFiles()
     const AviScanner::Result result = scanFile(write("hand.avi", bytes));
     QCOMPARE(result.kind, kind);
     QCOMPARE(result.offset, offset);
+}
+
+void TestFindDamage::foldersAndMissingFilesFail()
+{
+    for (const QString &path : {m_dir->path(), m_dir->filePath("missing.avi")}) {
+        const AviScanner::Result result = scanFile(path);
+        QCOMPARE(result.kind, AviScanner::Result::Failed);
+        QVERIFY(result.failure);
+    }
 }
 
 void TestFindDamage::damageLineIsReadAsAnErrorOffset()
