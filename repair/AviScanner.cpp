@@ -5,6 +5,9 @@
 #include <QCoreApplication>
 #include <QtEndian>
 
+#include <algorithm>
+#include <limits>
+
 namespace {
 
 constexpr quint32 fourcc(const char (&text)[5])
@@ -31,6 +34,9 @@ const qint64 HeaderBlock = 4096;
 const qint64 EntryBlock = 65536;
 // How many steps pass between two hand-overs to the window.
 const quint64 StepsPerYield = 1024;
+// Headers and index chunks kept from the walk: 3.2 MB and 160 KB at most.
+const size_t SeenHeadersKept = 200000;
+const size_t IndexChunksKept = 4096;
 
 const qint64 LegacyEntrySize = 16;
 // An OpenDML index starts with 24 bytes of fields before its entries.
@@ -133,6 +139,10 @@ AviScanner::Result AviScanner::scan(const CopyHooks &hooks)
     m_indexEntries = 0;
     m_steps = 0;
     m_failure.reset();
+    m_seen.clear();
+    m_indexes.clear();
+    m_seenEnd = std::numeric_limits<qint64>::max();
+    m_indexesEnd = std::numeric_limits<qint64>::max();
 
     Result result;
     // A folder, a device or a pipe is refused before it is opened: opening a pipe waits.
@@ -148,6 +158,7 @@ AviScanner::Result AviScanner::scan(const CopyHooks &hooks)
     }
     m_headers.setLength(m_length);
     m_entries.setLength(m_length);
+    m_seen.reserve(size_t(std::min<qint64>(SeenHeadersKept, m_length / 8 + 1)));
 
     char head[12];
     if (m_length < 12 || !read(m_headers, 0, head, 12) || le32(head) != Riff
@@ -160,12 +171,11 @@ AviScanner::Result AviScanner::scan(const CopyHooks &hooks)
     // The structure first, then the indexes up to the first damage it found: an index
     // entry beyond that point cannot be checked against anything trustworthy.
     walkRiffs();
-    if (!m_failure) {
-        m_pass = Pass::Indexes;
-        m_suspectFrom = 0;
-        walkRiffs();
-    }
+    if (!m_failure)
+        checkIndexes();
     m_file.close();
+    m_seen = {};
+    m_indexes = {};
 
     if (m_failure) {
         result.kind = Result::Failed;
@@ -232,7 +242,7 @@ void AviScanner::walkList(const Chunk &list, quint32 listType)
             return;
         }
         if (m_pass == Pass::Structure)
-            ++m_chunks;
+            remember(child);
         visitChild(listType, child);
         at = child.paddedEnd();
     }
@@ -274,13 +284,52 @@ void AviScanner::visitChild(quint32 parentType, const Chunk &child)
     }
 
     leafChecked(child);
-    if (m_pass != Pass::Indexes)
+    const bool legacy = child.id == Idx1 && parentType == Avi;
+    const bool openDml = (child.id == Indx && parentType == Strl)
+                         || ((parentType == Movi || parentType == Rec) && isIndexChunk(child.id));
+    if (!legacy && !openDml)
         return;
-    if (child.id == Idx1 && parentType == Avi)
-        checkLegacyIndex(child);
-    else if ((child.id == Indx && parentType == Strl)
-             || ((parentType == Movi || parentType == Rec) && isIndexChunk(child.id)))
-        checkIndex(child);
+    const IndexChunk index{child, legacy};
+    if (m_pass == Pass::Indexes) {
+        if (child.start >= m_indexesEnd)
+            checkIndexChunk(index);
+    } else if (m_indexes.size() < IndexChunksKept) {
+        m_indexes.push_back(index);
+    } else if (m_indexesEnd > child.start) {
+        m_indexesEnd = child.start;
+    }
+}
+
+void AviScanner::remember(const Chunk &header)
+{
+    ++m_chunks;
+    if (m_seen.size() < SeenHeadersKept)
+        m_seen.push_back({header.start, header.id, header.size});
+    else if (m_seenEnd > header.start)
+        m_seenEnd = header.start;
+}
+
+void AviScanner::checkIndexes()
+{
+    m_pass = Pass::Indexes;
+    for (const IndexChunk &index : m_indexes) {
+        if (stopped(index.chunk.start))
+            return;
+        checkIndexChunk(index);
+    }
+    // Index chunks beyond those kept are met by walking the structure again.
+    if (m_indexesEnd != std::numeric_limits<qint64>::max() && !stopped(m_indexesEnd)) {
+        m_suspectFrom = 0;
+        walkRiffs();
+    }
+}
+
+void AviScanner::checkIndexChunk(const IndexChunk &index)
+{
+    if (index.legacy)
+        checkLegacyIndex(index.chunk);
+    else
+        checkIndex(index.chunk);
 }
 
 bool AviScanner::validChildId(quint32 parentType, quint32 id) const
@@ -447,6 +496,13 @@ bool AviScanner::headerMatches(std::optional<qint64> at, quint32 id, quint32 siz
 {
     if (!at || *at + 8 > m_length)
         return false;
+    if (*at < m_seenEnd) {
+        // The walk met every header here: a position it did not meet holds none.
+        const auto seen = std::lower_bound(
+            m_seen.cbegin(), m_seen.cend(), *at,
+            [](const SeenHeader &header, qint64 start) { return header.start < start; });
+        return seen != m_seen.cend() && seen->start == *at && seen->id == id && seen->size == size;
+    }
     char head[8];
     if (!read(m_headers, *at, head, 8))
         return false;

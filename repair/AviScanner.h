@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <optional>
+#include <vector>
 
 // Reads an AVI's RIFF structure and its indexes, never the media data, and tells where the
 // first damage it can prove begins: chunk headers that stop making sense, a file shorter
@@ -42,11 +43,27 @@ private:
         qint64 paddedEnd() const { return end() + (size & 1); }
     };
 
+    // A header the walk met, kept so that index entries are checked without reading again.
+    struct SeenHeader
+    {
+        qint64 start;
+        quint32 id;
+        quint32 size;
+    };
+    struct IndexChunk
+    {
+        Chunk chunk;
+        bool legacy;
+    };
+
     enum class Pass { Structure, Indexes };
 
     void walkRiffs();
     void walkList(const Chunk &list, quint32 listType);
     void visitChild(quint32 parentType, const Chunk &child);
+    void remember(const Chunk &header);
+    void checkIndexes();
+    void checkIndexChunk(const IndexChunk &index);
     void checkLegacyIndex(const Chunk &index);
     void checkIndex(const Chunk &index);
     void checkIndexOfIndexes(const Chunk &index, quint32 entries, quint32 chunkId);
@@ -79,4 +96,10 @@ private:
     qint64 m_indexEntries = 0;
     quint64 m_steps = 0;
     std::optional<RepairFailure> m_failure;
+    // Every header the walk met before m_seenEnd, in file order, at a few MB at most.
+    std::vector<SeenHeader> m_seen;
+    qint64 m_seenEnd = 0;
+    // The index chunks the walk met before m_indexesEnd; beyond it the walk runs again.
+    std::vector<IndexChunk> m_indexes;
+    qint64 m_indexesEnd = 0;
 };

@@ -119,9 +119,9 @@ const QByteArray HtmlPage = "<html><head><title>504 Gateway Timeout</title></hea
                             "Gateway Timeout</h1><p>The proxy did not receive a timely response"
                             " from the upstream server.</p></body></html>\n";
 
-// A small AVI made by hand: one video stream, `frames` frames of the given sizes, an
-// OpenDML chunk index in the movie list and a legacy index after it.
-QByteArray handMadeAvi(const QList<int> &frameSizes)
+// A small AVI made by hand: one video stream with frames of the given sizes, an OpenDML
+// chunk index after every `framesPerIndex` frames and a legacy index after the movie list.
+QByteArray handMadeAvi(const QList<int> &frameSizes, int framesPerIndex = 0)
 {
     QByteArray mainHeader(56, '\0');
     mainHeader.replace(24, 4, le32(1)); // one stream
@@ -132,22 +132,27 @@ QByteArray handMadeAvi(const QList<int> &frameSizes)
                    + list("LIST", "strl",
                           chunk("strh", streamHeader) + chunk("strf", QByteArray(40, '\0'))));
     const qint64 moviFourcc = 12 + hdrl.size() + 8;
+    if (framesPerIndex <= 0)
+        framesPerIndex = int(frameSizes.size());
 
-    QByteArray frames;
+    QByteArray content;
     QByteArray legacyEntries;
     QByteArray chunkEntries;
     for (int i = 0; i < frameSizes.size(); ++i) {
-        const qint64 offset = 4 + frames.size();
+        const qint64 offset = 4 + content.size();
         legacyEntries += QByteArray("00dc") + le32(0x10) + le32(quint32(offset))
                          + le32(quint32(frameSizes[i]));
         chunkEntries += le32(quint32(offset + 8)) + le32(quint32(frameSizes[i]));
-        frames += chunk("00dc", QByteArray(frameSizes[i], char('a' + i % 26)));
+        content += chunk("00dc", QByteArray(frameSizes[i], char('a' + i % 26)));
+        if ((i + 1) % framesPerIndex == 0 || i + 1 == frameSizes.size()) {
+            const QByteArray fields = QByteArray("\x02\x00\x00\x01", 4)
+                                      + le32(quint32(chunkEntries.size() / 8)) + QByteArray("00dc")
+                                      + le64(quint64(moviFourcc)) + le32(0);
+            content += chunk("ix00", fields + chunkEntries);
+            chunkEntries.clear();
+        }
     }
-    const QByteArray indexFields = QByteArray("\x02\x00\x00\x01", 4)
-                                   + le32(quint32(frameSizes.size())) + QByteArray("00dc")
-                                   + le64(quint64(moviFourcc)) + le32(0);
-    const QByteArray movi
-        = list("LIST", "movi", frames + chunk("ix00", indexFields + chunkEntries));
+    const QByteArray movi = list("LIST", "movi", content);
     return list("RIFF", "AVI ", hdrl + movi + chunk("idx1", legacyEntries));
 }
 
@@ -378,6 +383,20 @@ void TestFindDamage::handMadeFiles_data()
     baseOverflows.replace(chunkIndex + 20, 8, le64(0xFFFFFFFFFFFFFFF0ull));
     QTest::newRow("index-base-overflows")
         << baseOverflows << damaged << qint64(chunkIndex + 8 + 24);
+
+    // More headers and index chunks than the scanner keeps from its walk.
+    const QByteArray manyChunks = handMadeAvi(QList<int>(210000, 2), 40);
+    QByteArray lastEntryWrong = manyChunks;
+    patch32(lastEntryWrong, legacyEntry(manyChunks, 209999) + 12, 3);
+    QTest::newRow("many-chunks-intact")
+        << manyChunks << AviScanner::Result::NoDamageFound << qint64(0);
+    QTest::newRow("many-chunks-last-entry")
+        << lastEntryWrong << damaged << qint64(legacyEntry(manyChunks, 209999));
+    QByteArray lastChunkIndexWrong = manyChunks;
+    const qsizetype lastChunkIndex = manyChunks.lastIndexOf("ix00");
+    patch32(lastChunkIndexWrong, lastChunkIndex + 8 + 24 + 4, 3);
+    QTest::newRow("many-chunks-last-chunk-index")
+        << lastChunkIndexWrong << damaged << qint64(lastChunkIndex + 8 + 24);
 
     QTest::newRow("html-appended") << avi + HtmlPage << damaged << qint64(avi.size());
     QTest::newRow("empty") << QByteArray() << AviScanner::Result::NotAnAvi << qint64(0);
