@@ -1,5 +1,6 @@
 #include "Form1.h"
 
+#include "AviScanner.h"
 #include "ErrorOffset.h"
 #include "FileDialog.h"
 #include "FileListBox.h"
@@ -11,6 +12,7 @@
 #include "Prompts.h"
 #include "TerminationSignals.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
@@ -21,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
@@ -98,6 +101,7 @@ Form1::Form1(Prompts &prompts, FileDialog &dialog, QWidget *parent)
     setFixedSize(380, 288);
     setAcceptDrops(true);
     createControls();
+    createFindDamage();
     fitFontToCaptions();
     cmdSplit->setFocus();
 }
@@ -176,6 +180,30 @@ void Form1::createControls()
            Label4,    List1,    List1->viewport(), txtSize};
     for (QWidget *control : dropTargets)
         forwardDropsFrom(control);
+}
+
+void Form1::createFindDamage()
+{
+    m_findDamage = new QAction(tr("Find the damage"), this);
+    m_findDamage->setObjectName(QStringLiteral("actFindDamage"));
+    m_findDamage->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    // On the window, so that the shortcut works whichever control has the focus.
+    addAction(m_findDamage);
+    connect(m_findDamage, &QAction::triggered, this, &Form1::findDamage);
+
+    txtSize->setToolTip(
+        tr("The error offset or the size of the good part; Ctrl+F finds the damage itself"));
+    txtSize->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(txtSize, &QWidget::customContextMenuRequested, this, &Form1::showSizeBoxMenu);
+}
+
+void Form1::showSizeBoxMenu(const QPoint &position)
+{
+    QMenu *menu = txtSize->createStandardContextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addSeparator();
+    menu->addAction(m_findDamage);
+    menu->popup(txtSize->mapToGlobal(position));
 }
 
 // The captions were laid out for a narrow system font; pick the largest size of the
@@ -539,5 +567,42 @@ void Form1::cmdMerge_Click()
         }
         Label1->setText(QStringLiteral("Merge complete. ") + shown(merge.fixedPath())
                         + QStringLiteral(" is the fixed file."));
+    }
+}
+
+void Form1::findDamage()
+{
+    if (m_operationRunning)
+        return;
+    OperationScope running(*this);
+
+    const QString path = txtFile->text();
+    if (path.trimmed().isEmpty() || !FileProbe::IsOrdinaryFile(path)) {
+        Label1->setText(QStringLiteral("No file loaded."));
+        return;
+    }
+    Label1->setText(tr("Looking for the damage, please wait..."));
+    const CopyHooks hooks{[this] { yieldToWindow(); },
+                          [this](qint64 done, qint64 total) { showProgress(done, total); }};
+    AviScanner scanner(path);
+    const AviScanner::Result result = scanner.scan(hooks);
+    const QString name = QFileInfo(path).fileName();
+    switch (result.kind) {
+    case AviScanner::Result::DamageFound:
+        txtSize->setText(AviScanner::damageLine(result.offset));
+        // Grouped with commas whatever the language, the way the number was promised.
+        Label1->setText(tr("Damage found at byte %1; press Split to keep the part before it")
+                            .arg(QLocale(QLocale::English).toString(result.offset)));
+        break;
+    case AviScanner::Result::NoDamageFound:
+        Label1->setText(tr("No damage found in %1").arg(name));
+        break;
+    case AviScanner::Result::NotAnAvi:
+        Label1->setText(tr("%1 is not an AVI file").arg(name));
+        break;
+    case AviScanner::Result::Failed:
+        Label1->setText(shown(path));
+        showFailure(*result.failure);
+        break;
     }
 }

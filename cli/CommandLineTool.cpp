@@ -122,7 +122,8 @@ QString CommandLineTool::toolHelp() const
               "  61  disk full\n"
               "  70  permission denied\n"
               "  75  path/file access error: something stands where a file must go\n"
-              "  76  path not found\n");
+              "  76  path not found\n"
+              " 130  interrupted (SIGINT, SIGTERM or SIGHUP); nothing was left half-done\n");
 }
 
 QString CommandLineTool::commandHelp(const QString &command) const
