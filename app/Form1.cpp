@@ -586,7 +586,6 @@ void Form1::findDamage()
                           [this](qint64 done, qint64 total) { showProgress(done, total); }};
     AviScanner scanner(path);
     const AviScanner::Result result = scanner.scan(hooks);
-    const QString name = QFileInfo(path).fileName();
     switch (result.kind) {
     case AviScanner::Result::DamageFound:
         txtSize->setText(AviScanner::damageLine(result.offset));
@@ -595,10 +594,10 @@ void Form1::findDamage()
                             .arg(QLocale(QLocale::English).toString(result.offset)));
         break;
     case AviScanner::Result::NoDamageFound:
-        Label1->setText(tr("No damage found in %1").arg(name));
+        Label1->setText(AviScanner::noDamageMessage(path));
         break;
     case AviScanner::Result::NotAnAvi:
-        Label1->setText(tr("%1 is not an AVI file").arg(name));
+        Label1->setText(AviScanner::notAnAviMessage(path));
         break;
     case AviScanner::Result::Failed:
         Label1->setText(shown(path));

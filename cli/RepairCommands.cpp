@@ -1,5 +1,6 @@
 #include "RepairCommands.h"
 
+#include "AviScanner.h"
 #include "ErrorOffset.h"
 #include "FileProbe.h"
 #include "GoodPartSplit.h"
@@ -60,8 +61,25 @@ int RepairCommands::fail(const RepairFailure &failure)
 
 int RepairCommands::scan(const QString &file)
 {
-    Q_UNUSED(file);
-    return refuse(tr("scan is not available in this build"));
+    if (!namesCanBeHandled({file}))
+        return ExitStatus::Refused;
+    const QString path = FileProbe::AbsolutePath(file);
+    if (file.trimmed().isEmpty() || !FileProbe::IsOrdinaryFile(path))
+        return refuse(GoodPartSplit::refusalMessage(GoodPartSplit::SourceMissing));
+    AviScanner scanner(path);
+    const AviScanner::Result result = scanner.scan(hooks());
+    switch (result.kind) {
+    case AviScanner::Result::DamageFound:
+        m_console.result(AviScanner::damageLine(result.offset));
+        return ExitStatus::Success;
+    case AviScanner::Result::NoDamageFound:
+        return refuse(AviScanner::noDamageMessage(path));
+    case AviScanner::Result::NotAnAvi:
+        return refuse(AviScanner::notAnAviMessage(path));
+    case AviScanner::Result::Failed:
+        break;
+    }
+    return fail(*result.failure);
 }
 
 int RepairCommands::split(const QString &file, const QString &sizeText, bool overwrite)

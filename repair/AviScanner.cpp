@@ -3,6 +3,7 @@
 #include "FileProbe.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QtEndian>
 
 #include <algorithm>
@@ -125,6 +126,16 @@ QString AviScanner::damageLine(qint64 offset)
     return QStringLiteral("Damage found at offset: %1 (%2h)")
         .arg(offset)
         .arg(QString::number(offset, 16).toUpper());
+}
+
+QString AviScanner::noDamageMessage(const QString &path)
+{
+    return tr("No damage found in %1").arg(QFileInfo(path).fileName());
+}
+
+QString AviScanner::notAnAviMessage(const QString &path)
+{
+    return tr("%1 is not an AVI file").arg(QFileInfo(path).fileName());
 }
 
 AviScanner::Result AviScanner::scan(const CopyHooks &hooks)

@@ -5,6 +5,7 @@
 #include "RawFile.h"
 #include "RepairFailure.h"
 
+#include <QCoreApplication>
 #include <QString>
 
 #include <optional>
@@ -16,6 +17,8 @@
 // at two small blocks whatever the file holds, and every step moves forward.
 class AviScanner
 {
+    Q_DECLARE_TR_FUNCTIONS(AviScanner)
+
 public:
     struct Result
     {
@@ -31,6 +34,9 @@ public:
 
     // The line the size box takes, in the form a pasted error line has.
     static QString damageLine(qint64 offset);
+    // What the user is told when a scan found nothing to split off.
+    static QString noDamageMessage(const QString &path);
+    static QString notAnAviMessage(const QString &path);
 
 private:
     struct Chunk
