@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -27,6 +28,15 @@ private slots:
     void answersHelpAndVersion();
     void refusesAWrongCommandLine_data();
     void refusesAWrongCommandLine();
+    void splitsOffTheGoodPart_data();
+    void splitsOffTheGoodPart();
+    void refusesWhatTheWindowRefuses_data();
+    void refusesWhatTheWindowRefuses();
+    void replacesWhatIsInTheWayOnlyWithYes_data();
+    void replacesWhatIsInTheWayOnlyWithYes();
+    void saysWhereTheDamageBegins_data();
+    void saysWhereTheDamageBegins();
+    void repairsADownloadInATerminal();
     void listsThePendingMerges();
     void mergesEachGoodPartInTurn();
     void refusesAnotherFileUnlessForced();
@@ -45,8 +55,12 @@ private:
     };
     Outcome run(const QStringList &arguments);
     QString path(const QString &name) const { return m_dir->filePath(name); }
+    // An AVI made by ffmpeg, and the same with a stretch of a web page where a download
+    // went wrong; false when ffmpeg is missing.
+    bool writeMovies(const QString &intact, const QString &damaged);
 
     QByteArray m_original;
+    QByteArray m_movie;
     std::unique_ptr<QTemporaryDir> m_dir;
 };
 
@@ -61,12 +75,17 @@ void TestCli::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
+    QVERIFY(QDir(m_dir->path()).mkdir("data"));
 }
 
 TestCli::Outcome TestCli::run(const QStringList &arguments)
 {
     QProcess process;
     process.setWorkingDirectory(m_dir->path());
+    // A folder moved to the trash stays inside the test's folder.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_DATA_HOME", path("data"));
+    process.setProcessEnvironment(environment);
     process.start(QStringLiteral(SALTWICK_CLI), arguments);
     Outcome outcome;
     if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
@@ -75,6 +94,24 @@ TestCli::Outcome TestCli::run(const QStringList &arguments)
     outcome.out = process.readAllStandardOutput();
     outcome.err = process.readAllStandardError();
     return outcome;
+}
+
+bool TestCli::writeMovies(const QString &intact, const QString &damaged)
+{
+    if (m_movie.isEmpty()) {
+        QTemporaryDir folder;
+        const QString made = folder.filePath("made.avi");
+        QProcess ffmpeg;
+        ffmpeg.start("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "testsrc=size=640x480:rate=25",
+                                "-f", "lavfi", "-i", "sine=frequency=440", "-t", "10", "-c:v",
+                                "mpeg4", "-q:v", "2", "-c:a", "pcm_s16le", made});
+        if (!ffmpeg.waitForFinished(120000) || ffmpeg.exitCode() != 0)
+            return false;
+        m_movie = TestFiles::Read(made);
+    }
+    QByteArray broken = m_movie;
+    broken.replace(1000000, 60000, QByteArray(60000, '<'));
+    return TestFiles::Write(path(intact), m_movie) && TestFiles::Write(path(damaged), broken);
 }
 
 void TestCli::answersHelpAndVersion_data()
@@ -135,6 +172,182 @@ void TestCli::refusesAWrongCommandLine()
     QCOMPARE(outcome.out, QByteArray());
     QVERIFY(outcome.err.startsWith("saltwick-cli: "));
     QVERIFY(!QFile::exists(path("movie-.avi")));
+}
+
+void TestCli::splitsOffTheGoodPart_data()
+{
+    QTest::addColumn<QString>("size");
+    QTest::addColumn<qint64>("kept");
+
+    QTest::newRow("bytes") << "1184567" << qint64(1184567);
+    QTest::newRow("error-line") << "Error at offset: 1234567 (12D687h)" << qint64(1184567);
+    QTest::newRow("whole-file") << "5000000" << qint64(5000000);
+    QTest::newRow("just-over-a-piece") << "3000001" << qint64(3000001);
+}
+
+void TestCli::splitsOffTheGoodPart()
+{
+    QFETCH(QString, size);
+    QFETCH(qint64, kept);
+
+    QVERIFY(TestFiles::Write(path("movie.avi"), m_original));
+    const Outcome outcome = run({"split", "movie.avi", size});
+    QCOMPARE(outcome.status, 0);
+    QCOMPARE(outcome.out, (path("movie.QQQ") + u'\t' + QString::number(kept) + u'\n').toUtf8());
+    QCOMPARE(outcome.err, QByteArray());
+    QCOMPARE(TestFiles::Read(path("movie.QQQ")), m_original.left(kept));
+    QCOMPARE(TestFiles::Read(path("movie.avi")), m_original);
+}
+
+void TestCli::refusesWhatTheWindowRefuses_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("size");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("says");
+
+    QTest::newRow("missing-file") << "gone.avi"
+                                  << "100" << 1 << "File doesn't exist";
+    QTest::newRow("folder") << "folder"
+                            << "100" << 1 << "File doesn't exist";
+    QTest::newRow("hidden-file") << ".hidden.avi"
+                                 << "100" << 1 << "File doesn't exist";
+    QTest::newRow("zero") << "movie.avi"
+                          << "0" << 1 << "Incorrect split size";
+    QTest::newRow("offset-within-margin")
+        << "movie.avi"
+        << "Error at offset: 50000" << 1 << "Incorrect split size";
+    QTest::newRow("unreadable-offset") << "movie.avi"
+                                       << "Error at offset: soon" << 1 << "Incorrect split size";
+    QTest::newRow("larger-than-file") << "movie.avi"
+                                      << "5000001" << 1 << "Split size is larger than the file";
+    QTest::newRow("already-a-good-part")
+        << "movie.QQQ"
+        << "10" << 1
+        << "This file already has the good part's name, and Split would overwrite it. "
+           "Please rename it first.";
+    QTest::newRow("name-too-short") << "ab"
+                                    << "10" << 5
+                                    << "5: Invalid argument: the name ab is too short for a good "
+                                       "part";
+}
+
+void TestCli::refusesWhatTheWindowRefuses()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, size);
+    QFETCH(int, status);
+    QFETCH(QString, says);
+
+    for (const char *name : {"movie.avi", "movie.QQQ", ".hidden.avi", "ab"})
+        QVERIFY(TestFiles::Write(path(name), m_original));
+    QVERIFY(QDir(m_dir->path()).mkdir("folder"));
+    const QStringList before = QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden);
+
+    const Outcome outcome = run({"split", file, size});
+    QCOMPARE(outcome.status, status);
+    QCOMPARE(outcome.out, QByteArray());
+    QCOMPARE(outcome.err, ("saltwick-cli: " + says + u'\n').toUtf8());
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden), before);
+    QCOMPARE(TestFiles::Read(path("movie.QQQ")), m_original);
+}
+
+void TestCli::replacesWhatIsInTheWayOnlyWithYes_data()
+{
+    QTest::addColumn<bool>("folder");
+
+    QTest::newRow("folder") << true;
+    QTest::newRow("read-only-file") << false;
+}
+
+void TestCli::replacesWhatIsInTheWayOnlyWithYes()
+{
+    QFETCH(bool, folder);
+
+    QVERIFY(TestFiles::Write(path("movie.avi"), m_original));
+    if (folder) {
+        QVERIFY(QDir(m_dir->path()).mkdir("movie.QQQ"));
+        QVERIFY(TestFiles::Write(path("movie.QQQ/notes.txt"), "keep"));
+    } else {
+        QVERIFY(TestFiles::Write(path("movie.QQQ"), "older"));
+        QVERIFY(QFile::setPermissions(path("movie.QQQ"), QFile::ReadOwner));
+    }
+
+    Outcome outcome = run({"split", "movie.avi", "100"});
+    QCOMPARE(outcome.status, 75);
+    QCOMPARE(outcome.out, QByteArray());
+    QVERIFY2(outcome.err.startsWith("saltwick-cli: 75: "), outcome.err.constData());
+    QVERIFY2(outcome.err.endsWith("Give --yes to replace it.\n"), outcome.err.constData());
+    if (folder)
+        QCOMPARE(TestFiles::Read(path("movie.QQQ/notes.txt")), QByteArray("keep"));
+    else
+        QCOMPARE(TestFiles::Read(path("movie.QQQ")), QByteArray("older"));
+
+    outcome = run({"split", "--yes", "movie.avi", "100"});
+    QCOMPARE(outcome.status, 0);
+    QCOMPARE(outcome.out, (path("movie.QQQ") + "\t100\n").toUtf8());
+    QCOMPARE(outcome.err, QByteArray());
+    QCOMPARE(TestFiles::Read(path("movie.QQQ")), m_original.left(100));
+    QCOMPARE(TestFiles::Read(path("movie.avi")), m_original);
+}
+
+void TestCli::saysWhereTheDamageBegins_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("says");
+
+    QTest::newRow("intact") << "intact.avi" << 1 << "No damage found in intact.avi";
+    QTest::newRow("not-an-avi") << "pattern.avi" << 1 << "pattern.avi is not an AVI file";
+    QTest::newRow("missing") << "gone.avi" << 1 << "File doesn't exist";
+    QTest::newRow("damaged") << "damaged.avi" << 0 << QString();
+}
+
+void TestCli::saysWhereTheDamageBegins()
+{
+    QFETCH(QString, file);
+    QFETCH(int, status);
+    QFETCH(QString, says);
+
+    if (!writeMovies("intact.avi", "damaged.avi"))
+        QSKIP("ffmpeg cannot make a test movie here");
+    QVERIFY(TestFiles::Write(path("pattern.avi"), m_original));
+    const Outcome outcome = run({"scan", file});
+    QCOMPARE(outcome.status, status);
+    if (status == 0) {
+        // The damage begins in the stretch the web page took, or at the chunk it broke.
+        const QRegularExpression line("^Damage found at offset: (\\d+) \\(([0-9A-F]+)h\\)\n$");
+        const QRegularExpressionMatch match = line.match(QString::fromUtf8(outcome.out));
+        QVERIFY2(match.hasMatch(), outcome.out.constData());
+        const qint64 offset = match.captured(1).toLongLong();
+        QCOMPARE(match.captured(2).toLongLong(nullptr, 16), offset);
+        QVERIFY2(offset > 900000 && offset <= 1000000, outcome.out.constData());
+        QCOMPARE(outcome.err, QByteArray());
+    } else {
+        QCOMPARE(outcome.out, QByteArray());
+        QCOMPARE(outcome.err, ("saltwick-cli: " + says + u'\n').toUtf8());
+    }
+}
+
+void TestCli::repairsADownloadInATerminal()
+{
+    if (!writeMovies("original.avi", "movie.avi"))
+        QSKIP("ffmpeg cannot make a test movie here");
+    const Outcome scan = run({"scan", "movie.avi"});
+    QCOMPARE(scan.status, 0);
+    const Outcome split = run({"split", "movie.avi", QString::fromUtf8(scan.out.trimmed())});
+    QCOMPARE(split.status, 0);
+    QVERIFY(split.out.startsWith((path("movie.QQQ") + u'\t').toUtf8()));
+
+    // The file is fetched again by another tool.
+    QVERIFY(QFile::remove(path("movie.avi")));
+    QVERIFY(QFile::copy(path("original.avi"), path("movie.avi")));
+    const Outcome list = run({"list"});
+    QCOMPARE(list.out, QByteArray("movie.QQQ\n"));
+    const Outcome merge = run({"merge", QString::fromUtf8(list.out.trimmed())});
+    QCOMPARE(merge.status, 0);
+    QCOMPARE(merge.out, (path("movie-.avi") + u'\n').toUtf8());
+    QCOMPARE(TestFiles::Read(path("movie-.avi")), m_movie);
 }
 
 void TestCli::listsThePendingMerges()
