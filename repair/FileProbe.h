@@ -47,6 +47,10 @@ bool NameCanBeHandled(const QString &path);
 // Why such a name is refused.
 QString CannotHandleMessage(const QString &path);
 
+// The entries of `folder` (empty: the current one) whose names are not valid text, as
+// they decode; Qt's own listings leave them out.
+QStringList NamesThatDoNotDecode(const QString &folder);
+
 // Made absolute against the current folder and lexically normalised.
 QString AbsolutePath(const QString &path);
 
