@@ -590,6 +590,7 @@ void Form1::findDamage()
     switch (result.kind) {
     case AviScanner::Result::DamageFound:
         txtSize->setText(AviScanner::damageLine(result.offset));
+        txtSize->setCursorPosition(0);
         // Grouped with commas whatever the language, the way the number was promised.
         Label1->setText(tr("Damage found at byte %1; press Split to keep the part before it")
                             .arg(QLocale(QLocale::English).toString(result.offset)));
