@@ -342,6 +342,17 @@ void TestFindDamage::handMadeFiles_data()
     const auto damaged = AviScanner::Result::DamageFound;
     QTest::newRow("intact") << avi << AviScanner::Result::NoDamageFound << qint64(0);
 
+    // Some writers count the legacy index's offsets from the file's start.
+    QByteArray absoluteOffsets = avi;
+    const quint32 moviFourcc = quint32(avi.indexOf("movi"));
+    for (int n = 0; n < 3; ++n) {
+        const qsizetype field = legacyEntry(avi, n) + 8;
+        patch32(absoluteOffsets, field,
+                qFromLittleEndian<quint32>(avi.constData() + field) + moviFourcc);
+    }
+    QTest::newRow("absolute-legacy-offsets")
+        << absoluteOffsets << AviScanner::Result::NoDamageFound << qint64(0);
+
     QByteArray riffSizeMax = avi;
     patch32(riffSizeMax, 4, 0xFFFFFFFF);
     // The file is shorter than its own size says: damaged where it ends.
