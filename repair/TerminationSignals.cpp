@@ -47,6 +47,7 @@ TerminationSignals::~TerminationSignals()
 {
     for (int signal : Caught)
         std::signal(signal, SIG_DFL);
+    Received = false;
 }
 
 bool TerminationSignals::received()

@@ -17,7 +17,7 @@ public:
     explicit TerminationSignals(QObject *parent = nullptr);
     ~TerminationSignals() override;
 
-    // One of the signals came since the program started.
+    // One of the signals came while an object of this class lives.
     static bool received();
 
 signals:
