@@ -77,6 +77,7 @@ private:
 
     bool stopped(qint64 position) const;
     void structureBroken();
+    void zerosFrom(qint64 at);
     void damageAt(qint64 offset);
     void leafChecked(const Chunk &chunk);
     void tick(qint64 position);
