@@ -578,7 +578,7 @@ void Form1::findDamage()
 
     const QString path = txtFile->text();
     if (path.trimmed().isEmpty() || !FileProbe::IsOrdinaryFile(path)) {
-        Label1->setText(QStringLiteral("No file loaded."));
+        Label1->setText(tr("No file loaded."));
         return;
     }
     Label1->setText(tr("Looking for the damage, please wait..."));
