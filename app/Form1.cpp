@@ -307,12 +307,13 @@ void Form1::Form_Load(const QString &commandLine)
     if (commandLine.isEmpty()) {
         Label1->setText(tr("No file loaded."));
         removeLeftoversIn(QString());
+        // The folder's list leaves out names that are not valid text; say so for good parts.
+        for (const QString &name : FileProbe::NamesThatDoNotDecode(QString())) {
+            if (name.endsWith(QStringLiteral("qqq"), Qt::CaseInsensitive))
+                Label1->setText(cannotHandle(name));
+        }
         for (int i = 0; i < File1->count(); ++i) {
             const QString name = File1->item(i)->text();
-            if (!FileProbe::NameCanBeHandled(name)) {
-                Label1->setText(cannotHandle(name));
-                continue;
-            }
             if (NamingRules::IsPendingMerge(name))
                 AddPendingMerge(name);
         }

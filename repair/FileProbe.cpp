@@ -63,24 +63,31 @@ qint64 FreeBytesOnDisk(const QString &folder)
 
 FreeBytesSource CurrentFreeBytesSource = FreeBytesOnDisk;
 
+// The names stored in `folder`, as bytes.
+QList<QByteArray> StoredNames(const QString &folder)
+{
+    QList<QByteArray> names;
+    DIR *entries = ::opendir(QFile::encodeName(folder).constData());
+    if (!entries)
+        return names;
+    while (const dirent *entry = ::readdir(entries))
+        names << QByteArray(entry->d_name);
+    ::closedir(entries);
+    return names;
+}
+
 // The stored name is exactly `name`, and no other entry decodes to the same text.
 bool HoldsExactlyOne(const QString &folder, const QString &name)
 {
-    DIR *entries
-        = ::opendir(QFile::encodeName(folder.isEmpty() ? QStringLiteral("/") : folder).constData());
-    if (!entries)
-        return false;
     const QByteArray wanted = QFile::encodeName(name);
     bool exact = false;
     bool lookAlike = false;
-    while (const dirent *entry = ::readdir(entries)) {
-        const QByteArray stored(entry->d_name);
+    for (const QByteArray &stored : StoredNames(folder.isEmpty() ? QStringLiteral("/") : folder)) {
         if (stored == wanted)
             exact = true;
         else if (QFile::decodeName(stored) == name)
             lookAlike = true;
     }
-    ::closedir(entries);
     return exact && !lookAlike;
 }
 
@@ -96,6 +103,17 @@ FreeBytesSource SetFreeBytesSource(FreeBytesSource source)
     const FreeBytesSource previous = CurrentFreeBytesSource;
     CurrentFreeBytesSource = source;
     return previous;
+}
+
+QStringList NamesThatDoNotDecode(const QString &folder)
+{
+    QStringList names;
+    for (const QByteArray &stored : StoredNames(folder.isEmpty() ? QStringLiteral(".") : folder)) {
+        const QString name = QFile::decodeName(stored);
+        if (QFile::encodeName(name) != stored)
+            names << name;
+    }
+    return names;
 }
 
 bool NameCanBeHandled(const QString &path)

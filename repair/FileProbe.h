@@ -41,6 +41,10 @@ FreeBytesSource SetFreeBytesSource(FreeBytesSource source);
 // another one that merely looks the same, so it cannot be handled.
 bool NameCanBeHandled(const QString &path);
 
+// The entries of `folder` (empty: the current one) whose names are not valid text, as
+// they decode; Qt's own listings leave them out.
+QStringList NamesThatDoNotDecode(const QString &folder);
+
 // Made absolute against the current folder and lexically normalised.
 QString AbsolutePath(const QString &path);
 

@@ -41,6 +41,7 @@ private slots:
     void fallbackCopyRefusesAShortRead();
     void namesThatDoNotDecodeAreRefused_data();
     void namesThatDoNotDecodeAreRefused();
+    void startUpSkipsNamesThatDoNotDecode();
     void namesAtTheFileSystemsLimits();
     void killedSplitLeavesNothingOnceStartedAgain();
     void terminationSignalStopsACopyAndCleansUp();
@@ -462,6 +463,21 @@ void TestFileSafety::namesThatDoNotDecodeAreRefused()
     // Qt cannot name them to clear the folder away.
     ::unlink(folder + "m\xff.avi");
     ::unlink(folder + "m\xef\xbf\xbd.avi");
+}
+
+void TestFileSafety::startUpSkipsNamesThatDoNotDecode()
+{
+    const QByteArray folder = raw(m_dir->path()) + '/';
+    QVERIFY(writeRawName(folder + "m\xff.QQQ", m_good));
+    QVERIFY(writeRawName(folder + "m\xff.avi", m_companion));
+    {
+        TestWindow window;
+        window.form.Form_Load(QString());
+        QCOMPARE(window.listed(), QStringList());
+        QVERIFY2(window.status().contains("cannot be handled"), qPrintable(window.status()));
+    }
+    ::unlink(folder + "m\xff.QQQ");
+    ::unlink(folder + "m\xff.avi");
 }
 
 void TestFileSafety::namesAtTheFileSystemsLimits()
