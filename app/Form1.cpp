@@ -579,7 +579,7 @@ void Form1::findDamage()
 
     const QString path = txtFile->text();
     if (path.trimmed().isEmpty() || !FileProbe::IsOrdinaryFile(path)) {
-        Label1->setText(QStringLiteral("No file loaded."));
+        Label1->setText(tr("No file loaded."));
         return;
     }
     Label1->setText(tr("Looking for the damage, please wait..."));
@@ -590,6 +590,7 @@ void Form1::findDamage()
     switch (result.kind) {
     case AviScanner::Result::DamageFound:
         txtSize->setText(AviScanner::damageLine(result.offset));
+        txtSize->setCursorPosition(0);
         // Grouped with commas whatever the language, the way the number was promised.
         Label1->setText(tr("Damage found at byte %1; press Split to keep the part before it")
                             .arg(QLocale(QLocale::English).toString(result.offset)));

@@ -38,6 +38,8 @@ const quint64 StepsPerYield = 1024;
 // Headers and index chunks kept from the walk: 3.2 MB and 160 KB at most.
 const size_t SeenHeadersKept = 200000;
 const size_t IndexChunksKept = 4096;
+// How far back into the data before it a run of zeros is followed.
+const qint64 ZeroRunFollowed = 1024 * 1024;
 
 const qint64 LegacyEntrySize = 16;
 // An OpenDML index starts with 24 bytes of fields before its entries.
@@ -87,11 +89,16 @@ bool isFourcc(quint32 id)
     return letter(id, 0) != ' ';
 }
 
-// "00dc", "01wb": a stream's number and two lower-case letters for the kind of data.
+bool isLetter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// "00dc", "01wb": a stream's number and two letters for the kind of data.
 bool isStreamChunk(quint32 id)
 {
-    return isDigit(letter(id, 0)) && isDigit(letter(id, 1)) && letter(id, 2) >= 'a'
-           && letter(id, 2) <= 'z' && letter(id, 3) >= 'a' && letter(id, 3) <= 'z';
+    return isDigit(letter(id, 0)) && isDigit(letter(id, 1)) && isLetter(letter(id, 2))
+           && isLetter(letter(id, 3));
 }
 
 // "ix00": the OpenDML index of one stream's chunks.
@@ -249,7 +256,10 @@ void AviScanner::walkList(const Chunk &list, quint32 listType)
             return;
         const Chunk child{at, le32(head), le32(head + 4)};
         if (!validChildId(listType, child.id) || child.end() > end) {
-            structureBroken();
+            if (child.id == 0 && child.size == 0)
+                zerosFrom(at);
+            else
+                structureBroken();
             return;
         }
         if (m_pass == Pass::Structure)
@@ -549,6 +559,29 @@ bool AviScanner::stopped(qint64 position) const
 void AviScanner::structureBroken()
 {
     damageAt(m_suspectFrom);
+}
+
+// Zeros where a header belongs are the commonest damage: the part of a download that never
+// came. They began where the run of zeros that reaches `at` begins, which may be inside the
+// data before it; a run that goes back too far to follow counts from that data's start.
+void AviScanner::zerosFrom(qint64 at)
+{
+    const qint64 from = std::max(m_suspectFrom, at - ZeroRunFollowed);
+    char block[4096];
+    qint64 end = at;
+    while (end > from && !m_failure) {
+        const qint64 count = std::min<qint64>(sizeof block, end - from);
+        if (!read(m_headers, end - count, block, count))
+            return;
+        for (qint64 i = count - 1; i >= 0; --i) {
+            if (block[i] != 0) {
+                damageAt(end - count + i + 1);
+                return;
+            }
+        }
+        end -= count;
+    }
+    structureBroken();
 }
 
 void AviScanner::damageAt(qint64 offset)
