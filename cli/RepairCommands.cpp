@@ -172,6 +172,11 @@ int RepairCommands::list(const QString &folder)
         return fail(RepairFailure::fromErrno(ENOTDIR, where));
     if (!info.isReadable())
         return fail(RepairFailure::fromErrno(EACCES, where));
+    // The listing leaves out names that are not valid text; say so for good parts.
+    for (const QString &name : FileProbe::NamesThatDoNotDecode(folder)) {
+        if (NamingRules::HasGoodPartName(name))
+            m_console.message(FileProbe::CannotHandleMessage(QDir(where).filePath(name)));
+    }
     const QStringList pending = NamingRules::PendingMergesIn(where);
     for (const QString &name : pending)
         m_console.result(folder.isEmpty() ? name : shown(QDir(folder).filePath(name)));

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -24,6 +25,7 @@ class TestCli : public QObject
 private slots:
     void initTestCase();
     void init();
+    void cleanup();
     void answersHelpAndVersion_data();
     void answersHelpAndVersion();
     void refusesAWrongCommandLine_data();
@@ -76,6 +78,14 @@ void TestCli::init()
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     QVERIFY(QDir(m_dir->path()).mkdir("data"));
+}
+
+void TestCli::cleanup()
+{
+    // Qt's listing leaves out names that are not valid text, so the folder's removal would
+    // leave them behind.
+    for (const char *name : {"/sub/m\xff.QQQ", "/sub/m\xff.avi"})
+        ::unlink((QFile::encodeName(m_dir->path()) + name).constData());
 }
 
 TestCli::Outcome TestCli::run(const QStringList &arguments)
@@ -368,6 +378,19 @@ void TestCli::listsThePendingMerges()
     outcome = run({"list", "sub"});
     QCOMPARE(outcome.status, 0);
     QCOMPARE(outcome.out, QByteArray("sub/c.QQQ\n"));
+    QCOMPARE(outcome.err, QByteArray());
+
+    // A good part whose name is not valid text is named on standard error, never listed.
+    for (const QByteArray &name : {QByteArray("sub/m\xff.QQQ"), QByteArray("sub/m\xff.avi")}) {
+        const QByteArray where = QFile::encodeName(m_dir->path()) + '/' + name;
+        const int file = ::open(where.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        QVERIFY(file >= 0);
+        ::close(file);
+    }
+    outcome = run({"list", "sub"});
+    QCOMPARE(outcome.status, 0);
+    QCOMPARE(outcome.out, QByteArray("sub/c.QQQ\n"));
+    QVERIFY2(outcome.err.contains("cannot be handled"), outcome.err.constData());
 }
 
 void TestCli::mergesEachGoodPartInTurn()
