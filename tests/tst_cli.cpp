@@ -47,6 +47,7 @@ private slots:
     void exitsWithDiskFull();
     void exitsWithPermissionDenied();
     void drawsProgressOnlyOnATerminal();
+    void stopsAtCtrlCAndLeavesNothingHalfDone();
 
 private:
     struct Outcome
@@ -538,6 +539,38 @@ void TestCli::drawsProgressOnlyOnATerminal()
     QCOMPARE(terminal.exitCode(), 0);
     QVERIFY2(terminal.readAllStandardOutput().contains("####"), "no progress bar drawn");
     QCOMPARE(TestFiles::Read(path("out.txt")), (path("movie-.avi") + u'\n').toUtf8());
+}
+
+void TestCli::stopsAtCtrlCAndLeavesNothingHalfDone()
+{
+    QVERIFY(TestFiles::Write(path("movie.QQQ"), m_original.left(10)));
+    QVERIFY(TestFiles::Write(path("movie.avi"), m_original.left(10)));
+    // A tail of holes: long enough to be stopped, and no disk space used until it is copied.
+    QVERIFY(QFile::resize(path("movie.avi"), qint64(4) << 30));
+    const QString command = QStringLiteral("'%1' merge movie.QQQ > out.txt").arg(SALTWICK_CLI);
+    QProcess terminal;
+    terminal.setWorkingDirectory(m_dir->path());
+    terminal.start("script", {"-qec", command, "/dev/null"});
+    if (!terminal.waitForStarted())
+        QSKIP("script(1) is not installed");
+    // Once the bar shows, the copy runs: Ctrl-C at the terminal.
+    QByteArray shown;
+    while (!shown.contains('#') && terminal.state() == QProcess::Running) {
+        terminal.waitForReadyRead(1000);
+        shown += terminal.readAllStandardOutput();
+    }
+    if (shown.contains("61: "))
+        QSKIP("too little free space for the 4 GiB tail");
+    terminal.write("\x03");
+    QVERIFY(terminal.waitForFinished(120000));
+    shown += terminal.readAllStandardOutput();
+
+    QCOMPARE(terminal.exitCode(), 130);
+    QVERIFY2(shown.contains("Interrupted"), shown.constData());
+    QCOMPARE(TestFiles::Read(path("out.txt")), QByteArray());
+    // The good part is given back as it was.
+    QCOMPARE(TestFiles::Read(path("movie.QQQ")), m_original.left(10));
+    QVERIFY(!QFile::exists(path("movie-.avi")));
 }
 
 QTEST_MAIN(TestCli)
