@@ -98,6 +98,9 @@ int RepairCommands::split(const QString &file, const QString &sizeText, bool ove
     if (!size)
         return refuse(ErrorOffset::IncorrectSizeMessage());
 
+    // Ctrl-C, SIGTERM and SIGHUP stop a copy at its next piece, which then cleans up; a scan
+    // or a listing writes nothing and simply ends.
+    TerminationSignals termination;
     GoodPartSplit split(source, *size);
     GoodPartSplit::Outcome outcome = split.check();
     if (outcome == GoodPartSplit::NeedsConsent) {
@@ -129,6 +132,7 @@ int RepairCommands::merge(const QStringList &goodParts, bool force)
 {
     if (!namesCanBeHandled(goodParts))
         return ExitStatus::Refused;
+    TerminationSignals termination;
     for (const QString &goodPart : goodParts) {
         const int status = mergeOne(FileProbe::AbsolutePath(goodPart), force);
         if (status != ExitStatus::Success)

@@ -1,5 +1,4 @@
 #include "CommandLineTool.h"
-#include "TerminationSignals.h"
 
 #include <QCoreApplication>
 
@@ -14,8 +13,6 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("saltwick-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.00.0055"));
 
-    // SIGINT, SIGTERM and SIGHUP stop a copy at its next piece, which then cleans up.
-    TerminationSignals termination;
     CommandLineTool tool;
     return tool.run(QCoreApplication::arguments());
 }
