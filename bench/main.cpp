@@ -1,4 +1,5 @@
 #include "Benchmark.h"
+#include "ScanBenchmark.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -28,7 +29,10 @@ int main(int argc, char *argv[])
                                           QStringLiteral("Rounds to take the median of "
                                                          "(default 3)."),
                                           QStringLiteral("count"), QStringLiteral("3"));
-    parser.addOptions({dirOption, sizeOption, roundsOption});
+    const QCommandLineOption scanOption(
+        QStringLiteral("scan"),
+        QStringLiteral("Time the damage scan of 1 GiB and 4 GiB AVIs against ffprobe instead."));
+    parser.addOptions({dirOption, sizeOption, roundsOption, scanOption});
     parser.process(application);
 
     bool sizeRead = false;
@@ -47,6 +51,10 @@ int main(int argc, char *argv[])
     if (!folder.isValid()) {
         std::fprintf(stderr, "saltwick-bench: %s\n", qPrintable(folder.errorString()));
         return 1;
+    }
+    if (parser.isSet(scanOption)) {
+        ScanBenchmark scans(folder.path(), rounds);
+        return scans.run() ? 0 : 1;
     }
     Benchmark benchmark(folder.path(), mebibytes * 1024 * 1024, rounds);
     return benchmark.run() ? 0 : 1;

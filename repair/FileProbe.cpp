@@ -21,6 +21,17 @@ bool IsOrdinaryFile(const QString &path)
     return ::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
+QStringList OrdinaryFilesIn(const QString &folder)
+{
+    const QDir dir(folder);
+    QStringList names;
+    for (const QString &name : dir.entryList(QDir::Files, QDir::Name)) {
+        if (IsOrdinaryFile(dir.filePath(name)))
+            names << name;
+    }
+    return names;
+}
+
 Measurement MeasureFile(const QString &path)
 {
     struct stat status = {};
@@ -131,6 +142,14 @@ bool NameCanBeHandled(const QString &path)
         folder += component + u'/';
     }
     return true;
+}
+
+QString CannotHandleMessage(const QString &path)
+{
+    return QCoreApplication::translate(
+               "FileProbe",
+               "The name %1 cannot be handled: it is not valid text. Please rename the file.")
+        .arg(QDir::toNativeSeparators(path));
 }
 
 QString AbsolutePath(const QString &path)
