@@ -563,7 +563,7 @@ void Form1::cmdMerge_Click()
         if (!List1->item(i)->isSelected())
             continue;
         const QString goodPart = List1->item(i)->text();
-        Label1->setText(QStringLiteral("Merging good parts. Please wait..."));
+        Label1->setText(tr("Merging good parts. Please wait..."));
         yieldToWindow();
 
         MergeBack merge(goodPart);
@@ -585,8 +585,7 @@ void Form1::cmdMerge_Click()
             showFailure(*merge.failure());
             return;
         }
-        Label1->setText(QStringLiteral("Merge complete. ") + shown(merge.fixedPath())
-                        + QStringLiteral(" is the fixed file."));
+        Label1->setText(tr("Merge complete. %1 is the fixed file.").arg(shown(merge.fixedPath())));
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "Folder.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 
@@ -140,7 +141,8 @@ RawFile::Result RawFile::length(qint64 &bytes) const
 RepairFailure RawFile::endedEarly() const
 {
     return {RepairFailure::DeviceIoError,
-            QStringLiteral("%1 ended before the expected length; it may have changed meanwhile")
+            QCoreApplication::translate(
+                "RawFile", "%1 ended before the expected length; it may have changed meanwhile")
                 .arg(QDir::toNativeSeparators(m_path))};
 }
 

@@ -2,6 +2,28 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE" sourcelanguage="en">
 <context>
+    <name>AviScanner</name>
+    <message>
+        <source>No damage found in %1</source>
+        <translation>Kein Schaden in %1 gefunden</translation>
+    </message>
+    <message>
+        <source>%1 is not an AVI file</source>
+        <translation>%1 ist keine AVI-Datei</translation>
+    </message>
+    <message>
+        <source>%1 chunk headers and %2 index entries</source>
+        <translation>%1 Chunk-Köpfe und %2 Indexeinträge</translation>
+    </message>
+</context>
+<context>
+    <name>ErrorOffset</name>
+    <message>
+        <source>Incorrect split size</source>
+        <translation>Ungültige Teilgröße</translation>
+    </message>
+</context>
+<context>
     <name>FileProbe</name>
     <message>
         <source>%1 is a folder, not a file</source>
@@ -10,6 +32,10 @@
     <message>
         <source>%1 is not a plain file</source>
         <translation>%1 ist keine gewöhnliche Datei</translation>
+    </message>
+    <message>
+        <source>The name %1 cannot be handled: it is not valid text. Please rename the file.</source>
+        <translation>Der Name %1 kann nicht verarbeitet werden: Er ist kein gültiger Text. Bitte benennen Sie die Datei um.</translation>
     </message>
 </context>
 <context>
@@ -67,16 +93,8 @@
         <translation>Keine Datei geladen.</translation>
     </message>
     <message>
-        <source>The name %1 cannot be handled: it is not valid text. Please rename the file.</source>
-        <translation>Der Name %1 kann nicht verarbeitet werden: Er ist kein gültiger Text. Bitte benennen Sie die Datei um.</translation>
-    </message>
-    <message>
         <source>Making a new file, please wait...</source>
         <translation>Neue Datei wird erstellt, bitte warten...</translation>
-    </message>
-    <message>
-        <source>Incorrect split size</source>
-        <translation>Ungültige Teilgröße</translation>
     </message>
     <message>
         <source>No file to load</source>
@@ -89,6 +107,34 @@
     <message>
         <source>Done</source>
         <translation>Fertig</translation>
+    </message>
+    <message>
+        <source>Find the damage</source>
+        <translation>Schaden finden</translation>
+    </message>
+    <message>
+        <source>The error offset or the size of the good part; Ctrl+F finds the damage itself</source>
+        <translation>Der Offset des Fehlers oder die Größe des guten Teils; Strg+F findet den Schaden selbst</translation>
+    </message>
+    <message>
+        <source>Merge anyway?</source>
+        <translation>Trotzdem anfügen?</translation>
+    </message>
+    <message>
+        <source>Looking for the damage, please wait...</source>
+        <translation>Schaden wird gesucht, bitte warten...</translation>
+    </message>
+    <message>
+        <source>Damage found at byte %1; press Split to keep the part before it</source>
+        <translation>Schaden bei Byte %1 gefunden; Teilen behält den Teil davor</translation>
+    </message>
+    <message>
+        <source>Merging good parts. Please wait...</source>
+        <translation>Gute Teile werden angefügt. Bitte warten...</translation>
+    </message>
+    <message>
+        <source>Merge complete. %1 is the fixed file.</source>
+        <translation>Anfügen abgeschlossen. %1 ist die reparierte Datei.</translation>
     </message>
 </context>
 <context>
@@ -196,12 +242,27 @@
         <source>Disk full: the merge needs %1 more bytes, %2 are free</source>
         <translation>Datenträger voll: Das Anfügen braucht %1 Bytes mehr, frei sind %2</translation>
     </message>
+    <message>
+        <source>Avi shorter than QQQ</source>
+        <translation>AVI kürzer als QQQ</translation>
+    </message>
+    <message>
+        <source>The new %1 does not match the good part before byte %2. It may be another file or another version.</source>
+        <translation>Die neue Datei %1 stimmt vor Byte %2 nicht mit dem guten Teil überein. Es ist womöglich eine andere Datei oder eine andere Fassung.</translation>
+    </message>
 </context>
 <context>
     <name>PieceCopier</name>
     <message>
         <source>The copy to %1 was stopped before its end</source>
         <translation>Das Kopieren nach %1 wurde vor dem Ende abgebrochen</translation>
+    </message>
+</context>
+<context>
+    <name>RawFile</name>
+    <message>
+        <source>%1 ended before the expected length; it may have changed meanwhile</source>
+        <translation>%1 endete vor der erwarteten Länge; die Datei wurde womöglich inzwischen geändert</translation>
     </message>
 </context>
 <context>
