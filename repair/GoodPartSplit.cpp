@@ -29,15 +29,6 @@ RawFile::Result GoodPartSplit::run(QByteArray &chunkBuffer, const CopyHooks &hoo
     if (auto failure = checkGoodPartPath())
         return failure;
 
-    const QString folder = NamingRules::SplitFolderAndName(m_goodPartPath).folder;
-    const qint64 freeBytes = FileProbe::FreeBytes(folder);
-    if (freeBytes >= 0 && freeBytes < m_size) {
-        return RepairFailure(RepairFailure::DiskFull,
-                             QStringLiteral("Disk full: the good part needs %1 bytes, %2 are free")
-                                 .arg(m_size)
-                                 .arg(freeBytes));
-    }
-
     RawFile target;
     QString hiddenPath;
     if (auto failure = createHiddenFile(target, hiddenPath))
@@ -67,6 +58,16 @@ RawFile::Result GoodPartSplit::copyInto(RawFile &target, QByteArray &chunkBuffer
     plan.byteCount = m_size;
     plan.fullPieceFrom = PieceCopier::PieceSize;
     plan.yieldsPerFullPiece = 2;
+    // Blocks the good part shares with the source take no new space.
+    const qint64 needed = PieceCopier::BytesToWrite(source, target, plan);
+    const QString folder = NamingRules::SplitFolderAndName(m_goodPartPath).folder;
+    const qint64 freeBytes = FileProbe::FreeBytes(folder);
+    if (freeBytes >= 0 && freeBytes < needed) {
+        return RepairFailure(RepairFailure::DiskFull,
+                             QStringLiteral("Disk full: the good part needs %1 bytes, %2 are free")
+                                 .arg(needed)
+                                 .arg(freeBytes));
+    }
     PieceCopier copier(chunkBuffer, hooks);
     return copier.copy(source, target, plan);
 }

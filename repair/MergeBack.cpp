@@ -42,15 +42,6 @@ MergeBack::Status MergeBack::run(QByteArray &chunkBuffer, const CopyHooks &hooks
     if (tail < 1)
         return CompanionTooShort;
 
-    const qint64 freeBytes
-        = FileProbe::FreeBytes(NamingRules::SplitFolderAndName(m_goodPartPath).folder);
-    if (freeBytes >= 0 && freeBytes < tail) {
-        return fail({RepairFailure::DiskFull,
-                     QStringLiteral("Disk full: the merge needs %1 more bytes, %2 are free")
-                         .arg(tail)
-                         .arg(freeBytes)});
-    }
-
     RawFile target;
     if (auto failure = target.openForWriting(m_goodPartPath))
         return fail(*failure);
@@ -81,6 +72,16 @@ RawFile::Result MergeBack::appendTail(RawFile &goodPart, qint64 tail, QByteArray
     // A remainder of up to a whole piece is copied as the last piece.
     plan.fullPieceFrom = PieceCopier::PieceSize + 1;
     plan.yieldsPerFullPiece = 1;
+    // Blocks the good part shares with the companion take no new space.
+    const qint64 needed = PieceCopier::BytesToWrite(companion, goodPart, plan);
+    const qint64 freeBytes
+        = FileProbe::FreeBytes(NamingRules::SplitFolderAndName(m_goodPartPath).folder);
+    if (freeBytes >= 0 && freeBytes < needed) {
+        return RepairFailure(RepairFailure::DiskFull,
+                             QStringLiteral("Disk full: the merge needs %1 more bytes, %2 are free")
+                                 .arg(needed)
+                                 .arg(freeBytes));
+    }
     PieceCopier copier(chunkBuffer, hooks);
     return copier.copy(companion, goodPart, plan);
 }
