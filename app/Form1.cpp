@@ -4,10 +4,12 @@
 #include "FileDialog.h"
 #include "FileListBox.h"
 #include "FileProbe.h"
+#include "Folder.h"
 #include "GoodPartSplit.h"
 #include "MergeBack.h"
 #include "NamingRules.h"
 #include "Prompts.h"
+#include "TerminationSignals.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -45,20 +47,20 @@ QString shown(const QString &path)
     return QDir::toNativeSeparators(path);
 }
 
+// Only files on this machine: a file URL that names another host is no local path.
 QStringList localFiles(const QMimeData *data)
 {
     QStringList files;
     if (!data)
         return files;
     for (const QUrl &url : data->urls()) {
-        if (url.isLocalFile() && !url.toLocalFile().isEmpty())
+        const bool onThisMachine
+            = url.host().isEmpty() || url.host().compare(u"localhost", Qt::CaseInsensitive) == 0;
+        if (url.isLocalFile() && onThisMachine && !url.toLocalFile().isEmpty())
             files << FileProbe::AbsolutePath(url.toLocalFile());
     }
     return files;
 }
-
-const QString SplitFolderQuestion
-    = QStringLiteral("Split folder already exist. Would you like to overwrite it?");
 
 } // namespace
 
@@ -275,9 +277,14 @@ void Form1::Form_Load(const QString &commandLine)
 {
     File1->setVisible(false);
     if (commandLine.isEmpty()) {
-        Label1->setText(QStringLiteral("No file loaded."));
+        Label1->setText(tr("No file loaded."));
+        removeLeftoversIn(QString());
         for (int i = 0; i < File1->count(); ++i) {
             const QString name = File1->item(i)->text();
+            if (!FileProbe::NameCanBeHandled(name)) {
+                Label1->setText(cannotHandle(name));
+                continue;
+            }
             if (NamingRules::IsPendingMerge(name))
                 AddPendingMerge(name);
         }
@@ -286,10 +293,37 @@ void Form1::Form_Load(const QString &commandLine)
 
     // The length comes from the path as given; the long form is only for showing.
     const QString path = FileProbe::AbsolutePath(commandLine);
+    if (!acceptsName(path))
+        return;
+    removeLeftoversIn(NamingRules::SplitFolderAndName(path).folder);
     if (!showFileLength(path))
         return;
     txtFile->setText(GetLongFileName(path));
     Label1->setText(shown(txtFile->text()));
+}
+
+QString Form1::cannotHandle(const QString &path) const
+{
+    return tr("The name %1 cannot be handled: it is not valid text. Please rename the file.")
+        .arg(shown(path));
+}
+
+bool Form1::acceptsName(const QString &path)
+{
+    if (FileProbe::NameCanBeHandled(path))
+        return true;
+    // Acting on the look-alike the text names would be acting on another file.
+    txtFile->clear();
+    txtSize->clear();
+    Label1->setText(cannotHandle(path));
+    return false;
+}
+
+void Form1::removeLeftoversIn(const QString &folderPart)
+{
+    Folder folder;
+    if (!folder.open(folderPart))
+        folder.removeLeftoverWorkingFiles();
 }
 
 QString Form1::GetLongFileName(const QString &shortFileName) const
@@ -355,6 +389,8 @@ void Form1::cmdBrowse_Click()
     if (chosen.isEmpty())
         return;
     LoadedTitle = FileProbe::AbsolutePath(chosen);
+    if (!acceptsName(LoadedTitle))
+        return;
     loadFile(LoadedTitle);
 }
 
@@ -367,6 +403,8 @@ void Form1::Form_OLEDragDrop(QDropEvent *event)
     }
     event->acceptProposedAction();
     const QString path = files.last();
+    if (!acceptsName(path))
+        return;
     if (NamingRules::IsPendingMerge(path))
         AddPendingMerge(path);
     loadFile(path);
@@ -395,85 +433,80 @@ void Form1::cmdSplit_Click()
         return;
     OperationScope running(*this);
 
-    Label1->setText(QStringLiteral("Making a new file, please wait..."));
+    Label1->setText(tr("Making a new file, please wait..."));
     const ErrorOffset::Entry entry = ErrorOffset::ApplyErrorOffset(txtSize->text());
     if (entry.status == ErrorOffset::Entry::Unreadable) {
-        m_prompts.showMessage(QStringLiteral("Incorrect split size"));
+        m_prompts.showMessage(tr("Incorrect split size"));
         txtSize->setFocus();
         return;
     }
     if (entry.status == ErrorOffset::Entry::Rewritten)
         txtSize->setText(entry.text);
     if (txtFile->text().isEmpty())
-        Label1->setText(QStringLiteral("No file to load"));
+        Label1->setText(tr("No file to load"));
 
     const QString source = txtFile->text();
     if (source.trimmed().isEmpty() || !FileProbe::IsOrdinaryFile(source)) {
-        m_prompts.showMessage(QStringLiteral("File doesn't exist"));
+        m_prompts.showMessage(GoodPartSplit::refusalMessage(GoodPartSplit::SourceMissing));
         cmdBrowse->setFocus();
         return;
     }
     const std::optional<qint64> size = ErrorOffset::ReadSplitSize(txtSize->text());
     if (!size) {
-        m_prompts.showMessage(QStringLiteral("Incorrect split size"));
+        m_prompts.showMessage(tr("Incorrect split size"));
         txtSize->setFocus();
         return;
     }
 
-    const auto [folder, name] = NamingRules::SplitFolderAndName(source);
-    const QString goodPart = NamingRules::GoodPartPath(folder, name);
-    if (goodPart.isEmpty()) {
-        showFailure({RepairFailure::InvalidArgument,
-                     QStringLiteral("Invalid argument: the name %1 is too short for a good part")
-                         .arg(name)});
-        return;
+    GoodPartSplit split(source, *size);
+    GoodPartSplit::Outcome outcome = split.check();
+    if (outcome != GoodPartSplit::NameTooShort) {
+        lblOut->setText(shown(source));
+        lblOut->repaint();
+        File1->setFolder(NamingRules::SplitFolderAndName(source).folder);
+        File1->setVisible(true);
+        txt->setVisible(false);
     }
-    lblOut->setText(shown(source));
-    lblOut->repaint();
-    File1->setFolder(folder);
-    File1->setVisible(true);
-    txt->setVisible(false);
-
-    const FileProbe::Measurement file = FileProbe::MeasureFile(source);
-    if (file.failure) {
-        showFailure(*file.failure);
-        return;
-    }
-    FileLength = file.length;
-    if (FileLength < *size) {
-        m_prompts.showMessage(QStringLiteral("Split size is larger than the file"));
-        txtSize->setFocus();
-        return;
-    }
-    if (source == goodPart || FileProbe::IsSameFile(source, goodPart)) {
-        m_prompts.showMessage(
-            QStringLiteral("This file already has the good part's name, and Split would "
-                           "overwrite it. Please rename it first."));
-        cmdBrowse->setFocus();
-        return;
-    }
-
-    GoodPartSplit split(source, goodPart, *size);
-    const CopyHooks hooks{[this] { yieldToWindow(); },
-                          [this](qint64 done, qint64 total) { showProgress(done, total); }};
-    for (bool askedToOverwrite = false;; askedToOverwrite = true) {
-        const std::optional<RepairFailure> failure = split.run(ChunkBuffer, hooks);
-        if (!failure)
-            break;
-        if (failure->code() != RepairFailure::PathFileAccessError || askedToOverwrite) {
-            showFailure(*failure);
-            return;
-        }
-        if (!m_prompts.askYesNo(SplitFolderQuestion)) {
-            lblOut->setText(QStringLiteral("Output Directory"));
+    FileLength = split.sourceLength();
+    if (outcome == GoodPartSplit::NeedsConsent) {
+        if (!m_prompts.askYesNo(GoodPartSplit::consentQuestion())) {
+            lblOut->setText(tr("Output Directory"));
             return;
         }
         split.agreeToOverwrite();
+        outcome = GoodPartSplit::Ready;
     }
+    if (outcome == GoodPartSplit::Ready)
+        outcome = split.run(ChunkBuffer, copyHooks());
 
-    File1->refresh();
-    m_prompts.beep();
-    Label1->setText(QStringLiteral("Done"));
+    switch (outcome) {
+    case GoodPartSplit::Written:
+        File1->refresh();
+        m_prompts.beep();
+        Label1->setText(tr("Done"));
+        return;
+    case GoodPartSplit::Interrupted:
+        return;
+    case GoodPartSplit::SizeTooLarge:
+        m_prompts.showMessage(split.message(outcome));
+        txtSize->setFocus();
+        return;
+    case GoodPartSplit::SourceMissing:
+    case GoodPartSplit::SourceIsGoodPart:
+        m_prompts.showMessage(split.message(outcome));
+        cmdBrowse->setFocus();
+        return;
+    default:
+        m_prompts.showMessage(split.message(outcome));
+        return;
+    }
+}
+
+CopyHooks Form1::copyHooks()
+{
+    return {[this] { yieldToWindow(); },
+            [this](qint64 done, qint64 total) { showProgress(done, total); },
+            &TerminationSignals::received};
 }
 
 void Form1::cmdMerge_Click()
@@ -482,8 +515,7 @@ void Form1::cmdMerge_Click()
         return;
     OperationScope running(*this);
 
-    const CopyHooks hooks{[this] { yieldToWindow(); },
-                          [this](qint64 done, qint64 total) { showProgress(done, total); }};
+    const CopyHooks hooks = copyHooks();
     const int count = List1->count();
     for (int i = 0; i < count; ++i) {
         if (!List1->item(i)->isSelected())
@@ -495,6 +527,8 @@ void Form1::cmdMerge_Click()
         MergeBack merge(goodPart);
         const MergeBack::Status status = merge.run(ChunkBuffer, hooks);
         FileLength = merge.goodPartLength();
+        if (status == MergeBack::Interrupted)
+            return;
         if (status == MergeBack::CompanionTooShort) {
             m_prompts.showMessage(QStringLiteral("Avi shorter than QQQ"));
             return;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PieceCopier.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QWidget>
@@ -68,11 +70,17 @@ private:
     void fitFontToCaptions();
     void forwardDropsFrom(QWidget *control);
     void loadFile(const QString &path);
+    // A name that does not survive decoding is refused where it enters, with a message.
+    bool acceptsName(const QString &path);
+    QString cannotHandle(const QString &path) const;
+    // Working files a killed Saltwick left in that folder.
+    static void removeLeftoversIn(const QString &folderPart);
     // The file's length into the size box, or why it cannot be read into the status line.
     bool showFileLength(const QString &path);
     void showFailure(const RepairFailure &failure);
     void yieldToWindow();
     void showProgress(qint64 done, qint64 total);
+    CopyHooks copyHooks();
     bool acceptsDrag(const QDropEvent *event) const;
 
     Prompts &m_prompts;

@@ -1,6 +1,7 @@
 #include "Form1.h"
 #include "MessageBoxPrompts.h"
 #include "QtFileDialog.h"
+#include "TerminationSignals.h"
 
 #include <QApplication>
 
@@ -20,6 +21,9 @@ int main(int argc, char *argv[])
     QtFileDialog dialog;
     Form1 form(prompts, dialog);
     prompts.setParentWindow(&form);
+    // Asked to end from outside: as a close, which waits for a copy to stop and clean up.
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::arrived, &form, &QWidget::close);
     dialog.setParentWindow(&form);
 
     // Everything after the program's name is one path, blanks and all.

@@ -293,15 +293,19 @@ std::optional<Benchmark::Measured> Benchmark::runSplit(const QString &source,
     QByteArray chunkBuffer;
     CopyWatch watch(m_size / PieceCopier::PieceStride);
     const CopyHooks hooks = watch.hooks();
-    GoodPartSplit split(path(source), path(goodPart), m_size);
+    GoodPartSplit split(path(source), m_size);
+    if (split.goodPartPath() != path(goodPart)) {
+        fail(QStringLiteral("%1 is not the good part of %2").arg(goodPart, source));
+        return std::nullopt;
+    }
     QElapsedTimer clock;
     watch.start();
     clock.start();
-    const std::optional<RepairFailure> failure = split.run(chunkBuffer, hooks);
+    const GoodPartSplit::Outcome outcome = split.run(chunkBuffer, hooks);
     const qint64 elapsed = clock.nsecsElapsed();
     const CopyStats stats = watch.finish();
-    if (failure) {
-        fail(failure->message());
+    if (outcome != GoodPartSplit::Written) {
+        fail(split.message(outcome));
         return std::nullopt;
     }
     return Measured{elapsed / 1e9, stats};
@@ -323,8 +327,8 @@ std::optional<Benchmark::Measured> Benchmark::runMerge(const QString &goodPart) 
         fail(QStringLiteral("the companion is too short"));
         return std::nullopt;
     }
-    if (status == MergeBack::Failed) {
-        fail(merge.failure()->message());
+    if (status != MergeBack::Merged) {
+        fail(merge.failure() ? merge.failure()->message() : QStringLiteral("interrupted"));
         return std::nullopt;
     }
     return Measured{elapsed / 1e9, stats};

@@ -57,7 +57,7 @@ void BackgroundSync::start(const RawFile &file)
     if (m_running || m_unavailable || !setUp())
         return;
     iocb request = {};
-    request.aio_fildes = quint32(file.m_descriptor);
+    request.aio_fildes = quint32(file.descriptor());
     request.aio_lio_opcode = IOCB_CMD_FDSYNC;
     // Older kernels cannot sync this way; the final sync then does all of it.
     if (Submit(m_context, &request) != 1) {

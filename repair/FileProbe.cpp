@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 
@@ -49,13 +50,66 @@ bool Exists(const QString &path)
     return ::lstat(QFile::encodeName(path).constData(), &status) == 0;
 }
 
-qint64 FreeBytes(const QString &folder)
+namespace {
+
+qint64 FreeBytesOnDisk(const QString &folder)
 {
     struct statvfs info = {};
     const QString where = folder.isEmpty() ? QStringLiteral(".") : folder;
     if (::statvfs(QFile::encodeName(where).constData(), &info) != 0)
         return -1;
     return qint64(info.f_bavail) * qint64(info.f_frsize);
+}
+
+FreeBytesSource CurrentFreeBytesSource = FreeBytesOnDisk;
+
+// The stored name is exactly `name`, and no other entry decodes to the same text.
+bool HoldsExactlyOne(const QString &folder, const QString &name)
+{
+    DIR *entries
+        = ::opendir(QFile::encodeName(folder.isEmpty() ? QStringLiteral("/") : folder).constData());
+    if (!entries)
+        return false;
+    const QByteArray wanted = QFile::encodeName(name);
+    bool exact = false;
+    bool lookAlike = false;
+    while (const dirent *entry = ::readdir(entries)) {
+        const QByteArray stored(entry->d_name);
+        if (stored == wanted)
+            exact = true;
+        else if (QFile::decodeName(stored) == name)
+            lookAlike = true;
+    }
+    ::closedir(entries);
+    return exact && !lookAlike;
+}
+
+} // namespace
+
+qint64 FreeBytes(const QString &folder)
+{
+    return CurrentFreeBytesSource(folder);
+}
+
+FreeBytesSource SetFreeBytesSource(FreeBytesSource source)
+{
+    const FreeBytesSource previous = CurrentFreeBytesSource;
+    CurrentFreeBytesSource = source;
+    return previous;
+}
+
+bool NameCanBeHandled(const QString &path)
+{
+    if (!path.contains(QChar::ReplacementCharacter))
+        return true;
+    const QStringList components = AbsolutePath(path).split(u'/');
+    QString folder;
+    for (const QString &component : components) {
+        if (component.contains(QChar::ReplacementCharacter) && !HoldsExactlyOne(folder, component))
+            return false;
+        folder += component + u'/';
+    }
+    return true;
 }
 
 QString AbsolutePath(const QString &path)

@@ -31,6 +31,16 @@ bool Exists(const QString &path);
 // -1 when that cannot be told.
 qint64 FreeBytes(const QString &folder);
 
+// Where FreeBytes() gets its answer; tests put a full disk in its place. Returns the
+// previous source.
+using FreeBytesSource = qint64 (*)(const QString &folder);
+FreeBytesSource SetFreeBytesSource(FreeBytesSource source);
+
+// The path names exactly the file whose name was decoded into it. A name whose bytes are
+// not valid text decodes to replacement characters; such a path names either no file or
+// another one that merely looks the same, so it cannot be handled.
+bool NameCanBeHandled(const QString &path);
+
 // Made absolute against the current folder and lexically normalised.
 QString AbsolutePath(const QString &path);
 

@@ -1,14 +1,24 @@
 #include "MergeBack.h"
 
-#include "FileMoves.h"
 #include "FileProbe.h"
 #include "NamingRules.h"
 
 #include <QDir>
 
+namespace {
+
+QString shown(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+} // namespace
+
 MergeBack::MergeBack(const QString &goodPartPath)
     : m_goodPartPath(goodPartPath), m_companionPath(NamingRules::MergeCompanionPath(goodPartPath)),
-      m_fixedPath(NamingRules::FixedPath(goodPartPath))
+      m_fixedPath(NamingRules::FixedPath(goodPartPath)),
+      m_goodPartName(NamingRules::SplitFolderAndName(m_goodPartPath).name),
+      m_fixedName(NamingRules::SplitFolderAndName(m_fixedPath).name)
 {
 }
 
@@ -22,50 +32,34 @@ MergeBack::Status MergeBack::run(QByteArray &chunkBuffer, const CopyHooks &hooks
 {
     if (m_goodPartPath.size() < 4) {
         return fail({RepairFailure::InvalidArgument,
-                     QStringLiteral("Invalid argument: %1 is too short a name for a good part")
-                         .arg(QDir::toNativeSeparators(m_goodPartPath))});
+                     tr("Invalid argument: %1 is too short a name for a good part")
+                         .arg(shown(m_goodPartPath))});
     }
-    const FileProbe::Measurement goodPart = FileProbe::MeasureFile(m_goodPartPath);
-    if (goodPart.failure)
-        return fail(*goodPart.failure);
-    const FileProbe::Measurement companion = FileProbe::MeasureFile(m_companionPath);
-    if (companion.failure)
-        return fail(*companion.failure);
-    if (FileProbe::Exists(m_fixedPath)) {
-        return fail({RepairFailure::PathFileAccessError,
-                     QStringLiteral("Path/file access error: the fixed file %1 already exists")
-                         .arg(QDir::toNativeSeparators(m_fixedPath))});
-    }
-
-    m_goodPartLength = goodPart.length;
-    const qint64 tail = companion.length - m_goodPartLength;
-    if (tail < 1)
-        return CompanionTooShort;
-
-    RawFile target;
-    if (auto failure = target.openForWriting(m_goodPartPath))
+    if (auto failure = m_folder.open(NamingRules::SplitFolderAndName(m_goodPartPath).folder))
         return fail(*failure);
-    if (auto failure = appendTail(target, tail, chunkBuffer, hooks)) {
-        // Give the good part back as it was, so that nothing half-done is left behind.
-        target.truncate(m_goodPartLength);
+    RawFile goodPart;
+    if (auto failure = openGoodPart(goodPart))
         return fail(*failure);
-    }
-    auto failure = target.sync();
-    if (!failure)
-        failure = target.close();
-    if (!failure)
-        failure = FileMoves::RenameWithoutReplacing(m_goodPartPath, m_fixedPath);
-    if (!failure)
-        failure = FileMoves::SyncFolderOf(m_fixedPath);
-    return failure ? fail(*failure) : Merged;
-}
+    FileIdentity opened;
+    if (auto failure = goodPart.identity(opened))
+        return fail(*failure);
+    m_goodPartLength = opened.size;
 
-RawFile::Result MergeBack::appendTail(RawFile &goodPart, qint64 tail, QByteArray &chunkBuffer,
-                                      const CopyHooks &hooks)
-{
+    // The companion is only read: a missing one is reported, never created.
     RawFile companion;
     if (auto failure = companion.openForReading(m_companionPath))
-        return failure;
+        return fail(*failure);
+    FileIdentity companionIdentity;
+    if (auto failure = companion.identity(companionIdentity))
+        return fail(*failure);
+    if (!companionIdentity.isRegularFile()) {
+        return fail(
+            {RepairFailure::PathFileAccessError,
+             tr("Path/file access error: %1 is not a plain file").arg(shown(m_companionPath))});
+    }
+    const qint64 tail = companionIdentity.size - m_goodPartLength;
+    if (tail < 1)
+        return CompanionTooShort;
     PiecePlan plan;
     plan.firstPosition = m_goodPartLength + 1;
     plan.byteCount = tail;
@@ -73,15 +67,101 @@ RawFile::Result MergeBack::appendTail(RawFile &goodPart, qint64 tail, QByteArray
     plan.fullPieceFrom = PieceCopier::PieceSize + 1;
     plan.yieldsPerFullPiece = 1;
     // Blocks the good part shares with the companion take no new space.
-    const qint64 needed = PieceCopier::BytesToWrite(companion, goodPart, plan);
-    const qint64 freeBytes
-        = FileProbe::FreeBytes(NamingRules::SplitFolderAndName(m_goodPartPath).folder);
-    if (freeBytes >= 0 && freeBytes < needed) {
+    if (auto failure = checkBeforeWriting(PieceCopier::BytesToWrite(companion, goodPart, plan)))
+        return fail(*failure);
+    PieceCopier copier(chunkBuffer, hooks);
+    auto failure = copier.copy(companion, goodPart, plan);
+    if (!failure)
+        failure = goodPart.sync();
+    if (!failure)
+        failure = stillNamed(goodPart);
+    if (!failure)
+        failure = m_folder.renameWithoutReplacing(m_goodPartName, m_fixedName);
+    if (failure) {
+        // Give the good part back as it was, so that nothing half-done is left behind.
+        goodPart.truncate(m_goodPartLength);
+        goodPart.sync();
+        return copier.stopped() ? Interrupted : fail(*failure);
+    }
+    if (auto synced = m_folder.sync())
+        return fail(*synced);
+    return Merged;
+}
+
+RawFile::Result MergeBack::openGoodPart(RawFile &goodPart)
+{
+    // Writing through a link would complete some other file, maybe not even the user's.
+    const std::optional<FileIdentity> standing = m_folder.entry(m_goodPartName);
+    if (standing && standing->isSymbolicLink()) {
+        return RepairFailure(
+            RepairFailure::PathFileAccessError,
+            tr("Path/file access error: %1 is a symbolic link").arg(shown(m_goodPartPath)));
+    }
+    if (standing && !standing->isRegularFile()) {
+        return RepairFailure(
+            RepairFailure::PathFileAccessError,
+            tr("Path/file access error: %1 is not a plain file").arg(shown(m_goodPartPath)));
+    }
+    if (auto failure = goodPart.openForUpdateIn(m_folder, m_goodPartName))
+        return failure;
+    FileIdentity opened;
+    if (auto failure = goodPart.identity(opened))
+        return failure;
+    if (opened.links > 1) {
+        return RepairFailure(RepairFailure::PathFileAccessError,
+                             tr("Path/file access error: %1 has other names (hard links); "
+                                "merging would change them too")
+                                 .arg(shown(m_goodPartPath)));
+    }
+    if (!goodPart.tryLock()) {
+        return RepairFailure(RepairFailure::PathFileAccessError,
+                             tr("Path/file access error: %1 is in use by another Saltwick")
+                                 .arg(shown(m_goodPartPath)));
+    }
+    // Replaced between opening and locking: the lock holds a file that is no longer it.
+    return stillNamed(goodPart);
+}
+
+RawFile::Result MergeBack::stillNamed(const RawFile &goodPart) const
+{
+    FileIdentity opened;
+    if (auto failure = goodPart.identity(opened))
+        return failure;
+    const std::optional<FileIdentity> named = m_folder.entry(m_goodPartName);
+    if (!named) {
+        return RepairFailure(
+            RepairFailure::FileNotFound,
+            tr("File not found: %1 was removed during the merge").arg(shown(m_goodPartPath)));
+    }
+    if (!named->isSameFile(opened)) {
+        return RepairFailure(RepairFailure::PathFileAccessError,
+                             tr("Path/file access error: %1 was replaced during the merge")
+                                 .arg(shown(m_goodPartPath)));
+    }
+    return {};
+}
+
+RawFile::Result MergeBack::checkBeforeWriting(qint64 bytesToWrite)
+{
+    if (m_folder.entry(m_fixedName)) {
+        return RepairFailure(
+            RepairFailure::PathFileAccessError,
+            tr("Path/file access error: the fixed file %1 already exists").arg(shown(m_fixedPath)));
+    }
+    if (!m_folder.takesName(m_fixedName)) {
+        return RepairFailure(
+            RepairFailure::InvalidArgument,
+            tr("The name %1 is too long for the file system").arg(shown(m_fixedPath)));
+    }
+    // The rename at the end needs a folder that can be written.
+    if (auto failure = m_folder.checkWritable())
+        return failure;
+    const qint64 freeBytes = FileProbe::FreeBytes(m_folder.path());
+    if (freeBytes >= 0 && freeBytes < bytesToWrite) {
         return RepairFailure(RepairFailure::DiskFull,
-                             QStringLiteral("Disk full: the merge needs %1 more bytes, %2 are free")
-                                 .arg(needed)
+                             tr("Disk full: the merge needs %1 more bytes, %2 are free")
+                                 .arg(bytesToWrite)
                                  .arg(freeBytes));
     }
-    PieceCopier copier(chunkBuffer, hooks);
-    return copier.copy(companion, goodPart, plan);
+    return {};
 }

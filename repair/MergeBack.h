@@ -1,16 +1,23 @@
 #pragma once
 
+#include "Folder.h"
 #include "PieceCopier.h"
 
+#include <QCoreApplication>
 #include <QString>
 
 // Completes one good part from its companion and gives it the fixed file's name:
 // movie.QQQ receives the bytes of movie.avi beyond its own length and becomes movie-.avi.
-// Only the good part is written; nothing is created but the fixed name.
+// Only the good part is written, through the descriptor that was checked and locked; it
+// is never a link, and nothing is created but the fixed name. Whatever could stop the run
+// is checked before the first byte is appended, and a later failure gives the good part
+// back at its old length.
 class MergeBack
 {
+    Q_DECLARE_TR_FUNCTIONS(MergeBack)
+
 public:
-    enum Status { Merged, CompanionTooShort, Failed };
+    enum Status { Merged, CompanionTooShort, Interrupted, Failed };
 
     explicit MergeBack(const QString &goodPartPath);
 
@@ -24,12 +31,16 @@ public:
 
 private:
     Status fail(const RepairFailure &failure);
-    RawFile::Result appendTail(RawFile &goodPart, qint64 tail, QByteArray &chunkBuffer,
-                               const CopyHooks &hooks);
+    RawFile::Result openGoodPart(RawFile &goodPart);
+    RawFile::Result checkBeforeWriting(qint64 bytesToWrite);
+    RawFile::Result stillNamed(const RawFile &goodPart) const;
 
     QString m_goodPartPath;
     QString m_companionPath;
     QString m_fixedPath;
+    QString m_goodPartName;
+    QString m_fixedName;
+    Folder m_folder;
     qint64 m_goodPartLength = 0;
     std::optional<RepairFailure> m_failure;
 };

@@ -32,6 +32,12 @@ RawFile::Result PieceCopier::copy(const RawFile &from, RawFile &to, const PieceP
             return failure;
         for (int i = 0; i < plan.yieldsPerFullPiece; ++i)
             yieldToWindow();
+        if (m_hooks.stopRequested && m_hooks.stopRequested()) {
+            m_stopped = true;
+            return RepairFailure(
+                RepairFailure::DeviceIoError,
+                QStringLiteral("The copy to %1 was stopped before its end").arg(to.path()));
+        }
         if (m_hooks.progress)
             m_hooks.progress(position + PieceSize - plan.firstPosition, plan.byteCount);
         position += PieceStride;

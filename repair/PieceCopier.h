@@ -12,6 +12,8 @@ struct CopyHooks
 {
     std::function<void()> yield;
     std::function<void(qint64 done, qint64 total)> progress;
+    // Asked after each yield: true ends the copy there (the program is asked to end).
+    std::function<bool()> stopRequested = nullptr;
 };
 
 // Where a copy runs and when it hands control back to the window.
@@ -51,6 +53,8 @@ public:
     }
 
     RawFile::Result copy(const RawFile &from, RawFile &to, const PiecePlan &plan);
+    // The copy failed because it was asked to stop, not because of the files.
+    bool stopped() const { return m_stopped; }
 
     // The bytes that copying `plan` really writes: all of them, less the block-aligned bulk
     // where the two files can share blocks.
@@ -73,4 +77,5 @@ private:
     qint64 m_syncedUpTo = 1;
     BackgroundSync m_backgroundSync;
     bool m_kernelRefused = false;
+    bool m_stopped = false;
 };

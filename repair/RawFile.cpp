@@ -1,10 +1,13 @@
 #include "RawFile.h"
 
+#include "Folder.h"
+
 #include <QDir>
 #include <QFile>
 
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
@@ -24,6 +27,21 @@ bool WritebackUnsupported(int error)
 
 } // namespace
 
+bool FileIdentity::isRegularFile() const
+{
+    return S_ISREG(mode);
+}
+
+bool FileIdentity::isFolder() const
+{
+    return S_ISDIR(mode);
+}
+
+bool FileIdentity::isSymbolicLink() const
+{
+    return S_ISLNK(mode);
+}
+
 RawFile::~RawFile()
 {
     if (m_descriptor >= 0)
@@ -40,6 +58,73 @@ RawFile::Result RawFile::open(const QString &path, int flags, const QString &sho
     if (m_descriptor < 0)
         return failure(errno);
     return {};
+}
+
+RawFile::Result RawFile::openIn(const Folder &folder, const QString &name, int flags,
+                                const QString &shownAs)
+{
+    close();
+    m_path = shownAs.isEmpty() ? folder.pathOf(name) : shownAs;
+    do {
+        m_descriptor = ::openat(folder.descriptor(), QFile::encodeName(name).constData(),
+                                flags | O_CLOEXEC, 0666);
+    } while (m_descriptor < 0 && errno == EINTR);
+    if (m_descriptor < 0)
+        return failure(errno);
+    return {};
+}
+
+RawFile::Result RawFile::openForUpdateIn(const Folder &folder, const QString &name)
+{
+    return openIn(folder, name, O_RDWR | O_NOFOLLOW, {});
+}
+
+RawFile::Result RawFile::openToLockIn(const Folder &folder, const QString &name)
+{
+    return openIn(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, {});
+}
+
+RawFile::Result RawFile::createNewIn(const Folder &folder, const QString &name,
+                                     const QString &shownAs)
+{
+    return openIn(folder, name, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, shownAs);
+}
+
+RawFile::Result RawFile::createUnnamedIn(const Folder &folder, const QString &shownAs,
+                                         bool &refused)
+{
+    close();
+    refused = false;
+    m_path = shownAs;
+    do {
+        m_descriptor = ::openat(folder.descriptor(), ".", O_RDWR | O_TMPFILE | O_CLOEXEC, 0666);
+    } while (m_descriptor < 0 && errno == EINTR);
+    if (m_descriptor >= 0)
+        return {};
+    // Older kernels and some file systems cannot make unnamed files; that is no failure.
+    if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL || errno == ENOENT) {
+        refused = true;
+        return {};
+    }
+    return failure(errno);
+}
+
+RawFile::Result RawFile::identity(FileIdentity &identity) const
+{
+    struct stat status = {};
+    if (::fstat(m_descriptor, &status) != 0)
+        return failure(errno);
+    identity = {status.st_dev, status.st_ino, status.st_nlink, status.st_mode, status.st_size};
+    return {};
+}
+
+bool RawFile::tryLock()
+{
+    int result = 0;
+    do {
+        result = ::flock(m_descriptor, LOCK_EX | LOCK_NB);
+    } while (result != 0 && errno == EINTR);
+    return result == 0;
 }
 
 RawFile::Result RawFile::openForReading(const QString &path)

@@ -6,6 +6,26 @@
 
 #include <optional>
 
+class Folder;
+
+// What makes a file that file, whatever its names: the device and inode it lives on.
+struct FileIdentity
+{
+    quint64 device = 0;
+    quint64 inode = 0;
+    quint64 links = 0;
+    quint32 mode = 0;
+    qint64 size = 0;
+
+    bool isSameFile(const FileIdentity &other) const
+    {
+        return device == other.device && inode == other.inode;
+    }
+    bool isRegularFile() const;
+    bool isFolder() const;
+    bool isSymbolicLink() const;
+};
+
 // One open file for raw bytes at 1-based positions. Closes itself when it goes.
 // Every call reports a failure with our code, or nothing when it went well.
 class RawFile
@@ -21,10 +41,21 @@ public:
     Result openForReading(const QString &path);
     // Opens a file that must already exist; never creates one.
     Result openForWriting(const QString &path);
+    // Reads and writes an existing file in `folder`, refusing a symbolic link.
+    Result openForUpdateIn(const Folder &folder, const QString &name);
+    // Opens whatever stands under `name` without following a link or waiting on a pipe,
+    // only to look at it and lock it.
+    Result openToLockIn(const Folder &folder, const QString &name);
     // Creates a new file; fails when something stands at the path. Messages name the file
     // `shownAs` when it is given: a hidden working file is the user's file to them.
     Result createNew(const QString &path, const QString &shownAs = {});
+    Result createNewIn(const Folder &folder, const QString &name, const QString &shownAs);
+    // A file in `folder` that has no name until Folder::link() gives it one, and that
+    // vanishes with the program if it never gets one. `refused` is set, and nothing is
+    // reported, where the file system cannot make such files.
+    Result createUnnamedIn(const Folder &folder, const QString &shownAs, bool &refused);
 
+    Result identity(FileIdentity &identity) const;
     Result length(qint64 &bytes) const;
     Result readAt(qint64 position, char *data, qint64 count) const;
     Result writeAt(qint64 position, const char *data, qint64 count);
@@ -47,6 +78,10 @@ public:
     // Waits until the bytes whose writeback was started have reached the disk.
     Result waitForWriteback(qint64 position, qint64 count);
 
+    // An advisory lock that every Saltwick takes on a file it is writing; false when another
+    // open of the file holds it.
+    bool tryLock();
+
     Result truncate(qint64 bytes);
     Result sync();
     // Like sync(), without the metadata that reading the data back does not need.
@@ -55,11 +90,11 @@ public:
 
     bool isOpen() const { return m_descriptor >= 0; }
     QString path() const { return m_path; }
+    int descriptor() const { return m_descriptor; }
 
 private:
-    friend class BackgroundSync;
-
     Result open(const QString &path, int flags, const QString &shownAs = {});
+    Result openIn(const Folder &folder, const QString &name, int flags, const QString &shownAs);
     RepairFailure failure(int error) const { return RepairFailure::fromErrno(error, m_path); }
     RepairFailure endedEarly() const;
 

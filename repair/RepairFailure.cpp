@@ -28,8 +28,13 @@ RepairFailure RepairFailure::fromErrno(int error, const QString &path)
     case EBUSY:
     case ETXTBSY:
         return {PathFileAccessError, QStringLiteral("Path/file access error: %1").arg(where)};
-    case EINVAL:
+    case ELOOP:
+        return {PathFileAccessError,
+                QStringLiteral("Path/file access error: %1 is a symbolic link").arg(where)};
     case ENAMETOOLONG:
+        return {InvalidArgument,
+                QStringLiteral("The name %1 is too long for the file system").arg(where)};
+    case EINVAL:
         return {InvalidArgument, QStringLiteral("Invalid argument: %1").arg(where)};
     default:
         return {DeviceIoError,

@@ -164,12 +164,13 @@ void TestLargeFiles::splitOfAFileOver4GiB()
     QByteArray chunkBuffer;
     int yields = 0;
     const CopyHooks hooks{[&yields] { ++yields; }, {}};
-    const std::optional<RepairFailure> failure
-        = GoodPartSplit(sourcePath, goodPartPath, size).run(chunkBuffer, hooks);
-    if (failure && failure->code() == RepairFailure::DiskFull)
+    GoodPartSplit split(sourcePath, size);
+    const GoodPartSplit::Outcome outcome = split.run(chunkBuffer, hooks);
+    if (split.failure() && split.failure()->code() == RepairFailure::DiskFull)
         QSKIP(qPrintable(QStringLiteral("Too little free space for the check: ")
-                         + failure->message()));
-    QVERIFY2(!failure, failure ? qPrintable(failure->message()) : "");
+                         + split.failure()->message()));
+    QCOMPARE(split.goodPartPath(), goodPartPath);
+    QVERIFY2(outcome == GoodPartSplit::Written, qPrintable(split.message(outcome)));
     QCOMPARE(yields, 2 * int((size - 1) / Stride));
 
     QFile goodPart(goodPartPath);

@@ -23,8 +23,6 @@ private slots:
     void browse();
 
 private:
-    // Sends a drag and, when the target takes it, the drop, as the platform would.
-    static bool drop(QWidget *target, const QMimeData &data);
     static QWidget *dropTarget(TestWindow &window, const QString &name);
     QString path(const QString &name) const { return m_dir->filePath(name); }
 
@@ -39,20 +37,6 @@ void TestLoading::init()
     QVERIFY(TestFiles::WritePattern(path("movie.avi"), 5678));
     QVERIFY(TestFiles::WritePattern(path("other.avi"), 42));
     QVERIFY(QDir(m_dir->path()).mkpath("films"));
-}
-
-bool TestLoading::drop(QWidget *target, const QMimeData &data)
-{
-    const QPoint point = target->rect().center();
-    QDragEnterEvent enter(point, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &enter);
-    QDragMoveEvent move(point, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &move);
-    if (!enter.isAccepted() || !move.isAccepted())
-        return false;
-    QDropEvent dropped(QPointF(point), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &dropped);
-    return true;
 }
 
 QWidget *TestLoading::dropTarget(TestWindow &window, const QString &name)
@@ -82,7 +66,7 @@ void TestLoading::dropOnAnyControlLoadsAndLists()
     window.form.show();
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(path("movie.QQQ"))});
-    QVERIFY(drop(dropTarget(window, target), data));
+    QVERIFY(SendDrop(dropTarget(window, target), data));
 
     QCOMPARE(window.fileBox(), path("movie.QQQ"));
     QCOMPARE(window.status(), path("movie.QQQ"));
@@ -140,7 +124,7 @@ void TestLoading::dropCases()
         data.setText(path("movie.QQQ"));
     const bool taken = !fileBox.isEmpty();
     for (int i = 0; i < drops; ++i)
-        QCOMPARE(drop(&window.form, data), taken);
+        QCOMPARE(SendDrop(&window.form, data), taken);
 
     QCOMPARE(window.fileBox(), taken ? path(fileBox) : QString());
     QCOMPARE(window.sizeBox(), sizeBox);
@@ -158,13 +142,13 @@ void TestLoading::dropOnTheSizeBoxDoesNotPaste()
 
     QMimeData text;
     text.setText("pasted by mistake");
-    QVERIFY(!drop(window.get("txtSize"), text));
+    QVERIFY(!SendDrop(window.get("txtSize"), text));
     QCOMPARE(window.sizeBox(), QStringLiteral("Error at offset: 1234567"));
 
     QMimeData files;
     files.setUrls({QUrl::fromLocalFile(path("other.avi"))});
     files.setText(path("other.avi"));
-    QVERIFY(drop(window.get("txtSize"), files));
+    QVERIFY(SendDrop(window.get("txtSize"), files));
     QCOMPARE(window.sizeBox(), QStringLiteral("42"));
 }
 

@@ -40,6 +40,7 @@ private:
     QString makeSource(const QString &name, qint64 size);
     QByteArray m_pattern;
     std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<QTemporaryDir> m_dataHome;
 };
 
 void TestSplit::initTestCase()
@@ -52,6 +53,10 @@ void TestSplit::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
+    // The desktop trash, where a folder in the good part's way goes, is the test's own.
+    m_dataHome = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dataHome->isValid());
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_dataHome->filePath("data")));
 }
 
 QString TestSplit::makeSource(const QString &name, qint64 size)
@@ -313,7 +318,7 @@ void TestSplit::asksBeforeOverwriting_data()
     QTest::newRow("read-only-yes") << "read-only" << true << true;
     QTest::newRow("folder-no") << "folder" << false << false;
     QTest::newRow("folder-yes") << "folder" << true << true;
-    QTest::newRow("folder-with-folder-yes") << "folder-with-folder" << true << false;
+    QTest::newRow("folder-with-folder-yes") << "folder-with-folder" << true << true;
 }
 
 void TestSplit::asksBeforeOverwriting()
@@ -348,6 +353,12 @@ void TestSplit::asksBeforeOverwriting()
         QCOMPARE(window.prompts.messages, QStringList());
         QCOMPARE(window.status(), QStringLiteral("Done"));
         QCOMPARE(TestFiles::Read(goodPart), m_pattern.left(3500000));
+        // A folder is not deleted: it waits in the trash, whole.
+        if (obstacle != "read-only") {
+            const QString trashed = m_dataHome->filePath("data/Trash/files/movie.QQQ");
+            QCOMPARE(TestFiles::Read(trashed + "/inside.bin"), TestFiles::Pattern(10));
+            QCOMPARE(QFileInfo(trashed + "/deeper").isDir(), obstacle == "folder-with-folder");
+        }
     } else {
         QVERIFY(window.status() != QStringLiteral("Done"));
         QVERIFY(QFileInfo(goodPart).isDir() || TestFiles::Read(goodPart).size() == 10);

@@ -4,10 +4,13 @@
 #include "ScriptedFileDialog.h"
 #include "ScriptedPrompts.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QDragEnterEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 
@@ -64,3 +67,18 @@ public:
 private:
     QString m_previous;
 };
+
+// Sends a drag and, when the target takes it, the drop, as the platform would.
+inline bool SendDrop(QWidget *target, const QMimeData &data)
+{
+    const QPoint point = target->rect().center();
+    QDragEnterEvent enter(point, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QDragMoveEvent move(point, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &move);
+    if (!enter.isAccepted() || !move.isAccepted())
+        return false;
+    QDropEvent dropped(QPointF(point), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &dropped);
+    return true;
+}
