@@ -21,20 +21,17 @@ long Submit(aio_context_t context, iocb *request)
     return ::syscall(SYS_io_submit, context, 1, requests);
 }
 
+// Waits for the one request without a timeout; with a zero timeout, only looks.
 long Collect(aio_context_t context, io_event *event, const timespec *timeout)
 {
-    return ::syscall(SYS_io_getevents, context, 0, 1, event, timeout);
+    return ::syscall(SYS_io_getevents, context, timeout ? 0 : 1, 1, event, timeout);
 }
 
 } // namespace
 
 BackgroundSync::~BackgroundSync()
 {
-    if (m_running) {
-        io_event event = {};
-        while (Collect(m_context, &event, nullptr) < 0 && errno == EINTR) {
-        }
-    }
+    wait();
     if (m_context)
         ::syscall(SYS_io_destroy, aio_context_t(m_context));
 }
@@ -70,13 +67,35 @@ void BackgroundSync::start(const RawFile &file)
 
 bool BackgroundSync::finished(RawFile::Result &failure)
 {
+    const timespec now = {0, 0};
+    return collect(&now, failure);
+}
+
+RawFile::Result BackgroundSync::wait()
+{
+    RawFile::Result failure;
+    collect(nullptr, failure);
+    return failure;
+}
+
+bool BackgroundSync::collect(const timespec *timeout, RawFile::Result &failure)
+{
     if (!m_running)
         return true;
     io_event event = {};
-    const timespec now = {0, 0};
-    if (Collect(m_context, &event, &now) != 1)
+    long collected;
+    do {
+        collected = Collect(m_context, &event, timeout);
+    } while (collected < 0 && errno == EINTR);
+    if (collected < 0) {
+        // The request can no longer be followed; the final sync reports what it finds.
+        m_running = false;
+        return true;
+    }
+    if (collected == 0)
         return false;
     m_running = false;
+    // A failed sync reports its error to this sync alone, not to the final one.
     if (event.res < 0)
         failure = RepairFailure::fromErrno(int(-event.res), m_path);
     return true;

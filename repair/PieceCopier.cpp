@@ -48,6 +48,8 @@ RawFile::Result PieceCopier::copy(const RawFile &from, RawFile &to, const PieceP
         if (auto failure = copyUpTo(from, to, plan.firstPosition + plan.byteCount))
             return failure;
     }
+    if (auto failure = m_backgroundSync.wait())
+        return failure;
     if (m_hooks.progress)
         m_hooks.progress(plan.byteCount, plan.byteCount);
     return {};
