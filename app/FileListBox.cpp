@@ -18,10 +18,5 @@ void FileListBox::setFolder(const QString &folder)
 void FileListBox::refresh()
 {
     clear();
-    const QDir dir(m_folder);
-    const QStringList names = dir.entryList(QDir::Files, QDir::Name);
-    for (const QString &name : names) {
-        if (FileProbe::IsOrdinaryFile(dir.filePath(name)))
-            addItem(name);
-    }
+    addItems(FileProbe::OrdinaryFilesIn(m_folder));
 }

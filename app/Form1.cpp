@@ -1,5 +1,6 @@
 #include "Form1.h"
 
+#include "AviScanner.h"
 #include "ErrorOffset.h"
 #include "FileDialog.h"
 #include "FileListBox.h"
@@ -11,6 +12,7 @@
 #include "Prompts.h"
 #include "TerminationSignals.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
@@ -21,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
@@ -98,6 +101,7 @@ Form1::Form1(Prompts &prompts, FileDialog &dialog, QWidget *parent)
     setFixedSize(380, 288);
     setAcceptDrops(true);
     createControls();
+    createFindDamage();
     fitFontToCaptions();
     cmdSplit->setFocus();
 }
@@ -176,6 +180,30 @@ void Form1::createControls()
            Label4,    List1,    List1->viewport(), txtSize};
     for (QWidget *control : dropTargets)
         forwardDropsFrom(control);
+}
+
+void Form1::createFindDamage()
+{
+    m_findDamage = new QAction(tr("Find the damage"), this);
+    m_findDamage->setObjectName(QStringLiteral("actFindDamage"));
+    m_findDamage->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    // On the window, so that the shortcut works whichever control has the focus.
+    addAction(m_findDamage);
+    connect(m_findDamage, &QAction::triggered, this, &Form1::findDamage);
+
+    txtSize->setToolTip(
+        tr("The error offset or the size of the good part; Ctrl+F finds the damage itself"));
+    txtSize->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(txtSize, &QWidget::customContextMenuRequested, this, &Form1::showSizeBoxMenu);
+}
+
+void Form1::showSizeBoxMenu(const QPoint &position)
+{
+    QMenu *menu = txtSize->createStandardContextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addSeparator();
+    menu->addAction(m_findDamage);
+    menu->popup(txtSize->mapToGlobal(position));
 }
 
 // The captions were laid out for a narrow system font; pick the largest size of the
@@ -279,12 +307,13 @@ void Form1::Form_Load(const QString &commandLine)
     if (commandLine.isEmpty()) {
         Label1->setText(tr("No file loaded."));
         removeLeftoversIn(QString());
+        // The folder's list leaves out names that are not valid text; say so for good parts.
+        for (const QString &name : FileProbe::NamesThatDoNotDecode(QString())) {
+            if (name.endsWith(QStringLiteral("qqq"), Qt::CaseInsensitive))
+                Label1->setText(FileProbe::CannotHandleMessage(name));
+        }
         for (int i = 0; i < File1->count(); ++i) {
             const QString name = File1->item(i)->text();
-            if (!FileProbe::NameCanBeHandled(name)) {
-                Label1->setText(cannotHandle(name));
-                continue;
-            }
             if (NamingRules::IsPendingMerge(name))
                 AddPendingMerge(name);
         }
@@ -302,12 +331,6 @@ void Form1::Form_Load(const QString &commandLine)
     Label1->setText(shown(txtFile->text()));
 }
 
-QString Form1::cannotHandle(const QString &path) const
-{
-    return tr("The name %1 cannot be handled: it is not valid text. Please rename the file.")
-        .arg(shown(path));
-}
-
 bool Form1::acceptsName(const QString &path)
 {
     if (FileProbe::NameCanBeHandled(path))
@@ -315,7 +338,7 @@ bool Form1::acceptsName(const QString &path)
     // Acting on the look-alike the text names would be acting on another file.
     txtFile->clear();
     txtSize->clear();
-    Label1->setText(cannotHandle(path));
+    Label1->setText(FileProbe::CannotHandleMessage(path));
     return false;
 }
 
@@ -436,7 +459,7 @@ void Form1::cmdSplit_Click()
     Label1->setText(tr("Making a new file, please wait..."));
     const ErrorOffset::Entry entry = ErrorOffset::ApplyErrorOffset(txtSize->text());
     if (entry.status == ErrorOffset::Entry::Unreadable) {
-        m_prompts.showMessage(tr("Incorrect split size"));
+        m_prompts.showMessage(ErrorOffset::IncorrectSizeMessage());
         txtSize->setFocus();
         return;
     }
@@ -453,7 +476,7 @@ void Form1::cmdSplit_Click()
     }
     const std::optional<qint64> size = ErrorOffset::ReadSplitSize(txtSize->text());
     if (!size) {
-        m_prompts.showMessage(tr("Incorrect split size"));
+        m_prompts.showMessage(ErrorOffset::IncorrectSizeMessage());
         txtSize->setFocus();
         return;
     }
@@ -525,12 +548,18 @@ void Form1::cmdMerge_Click()
         yieldToWindow();
 
         MergeBack merge(goodPart);
-        const MergeBack::Status status = merge.run(ChunkBuffer, hooks);
+        MergeBack::Status status = merge.run(ChunkBuffer, hooks);
+        if (status == MergeBack::JoinDiffers) {
+            if (!m_prompts.askYesNo(merge.joinDiffersMessage() + u' ' + tr("Merge anyway?")))
+                return;
+            merge.acceptDifferentJoin();
+            status = merge.run(ChunkBuffer, hooks);
+        }
         FileLength = merge.goodPartLength();
         if (status == MergeBack::Interrupted)
             return;
         if (status == MergeBack::CompanionTooShort) {
-            m_prompts.showMessage(QStringLiteral("Avi shorter than QQQ"));
+            m_prompts.showMessage(MergeBack::tooShortMessage());
             return;
         }
         if (status == MergeBack::Failed) {
@@ -539,5 +568,42 @@ void Form1::cmdMerge_Click()
         }
         Label1->setText(QStringLiteral("Merge complete. ") + shown(merge.fixedPath())
                         + QStringLiteral(" is the fixed file."));
+    }
+}
+
+void Form1::findDamage()
+{
+    if (m_operationRunning)
+        return;
+    OperationScope running(*this);
+
+    const QString path = txtFile->text();
+    if (path.trimmed().isEmpty() || !FileProbe::IsOrdinaryFile(path)) {
+        Label1->setText(tr("No file loaded."));
+        return;
+    }
+    Label1->setText(tr("Looking for the damage, please wait..."));
+    const CopyHooks hooks{[this] { yieldToWindow(); },
+                          [this](qint64 done, qint64 total) { showProgress(done, total); }};
+    AviScanner scanner(path);
+    const AviScanner::Result result = scanner.scan(hooks);
+    switch (result.kind) {
+    case AviScanner::Result::DamageFound:
+        txtSize->setText(AviScanner::damageLine(result.offset));
+        txtSize->setCursorPosition(0);
+        // Grouped with commas whatever the language, the way the number was promised.
+        Label1->setText(tr("Damage found at byte %1; press Split to keep the part before it")
+                            .arg(QLocale(QLocale::English).toString(result.offset)));
+        break;
+    case AviScanner::Result::NoDamageFound:
+        Label1->setText(AviScanner::noDamageMessage(path));
+        break;
+    case AviScanner::Result::NotAnAvi:
+        Label1->setText(AviScanner::notAnAviMessage(path));
+        break;
+    case AviScanner::Result::Failed:
+        Label1->setText(shown(path));
+        showFailure(*result.failure);
+        break;
     }
 }

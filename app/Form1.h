@@ -11,6 +11,7 @@
 class FileDialog;
 class FileListBox;
 class Prompts;
+class QAction;
 class RepairFailure;
 class QDropEvent;
 class QGroupBox;
@@ -50,6 +51,8 @@ public slots:
     void cmdBrowse_Click();
     void cmdSplit_Click();
     void cmdMerge_Click();
+    // Scans the loaded file for the first damage and puts its offset into the size box.
+    void findDamage();
     void Form_OLEDragDrop(QDropEvent *event);
 
 signals:
@@ -67,12 +70,13 @@ private:
     class OperationScope;
 
     void createControls();
+    void createFindDamage();
+    void showSizeBoxMenu(const QPoint &position);
     void fitFontToCaptions();
     void forwardDropsFrom(QWidget *control);
     void loadFile(const QString &path);
     // A name that does not survive decoding is refused where it enters, with a message.
     bool acceptsName(const QString &path);
-    QString cannotHandle(const QString &path) const;
     // Working files a killed Saltwick left in that folder.
     static void removeLeftoversIn(const QString &folderPart);
     // The file's length into the size box, or why it cannot be read into the status line.
@@ -103,6 +107,7 @@ private:
     FileListBox *File1 = nullptr;
     QListWidget *Dir1 = nullptr;
     QProgressBar *m_progress = nullptr;
+    QAction *m_findDamage = nullptr;
 
     QString LoadedTitle;
     qint64 FileLength = 0;

@@ -1,5 +1,6 @@
 #include "Benchmark.h"
 #include "LoopMount.h"
+#include "ScanBenchmark.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -67,7 +68,11 @@ int main(int argc, char *argv[])
     const QCommandLineOption sharedOnlyOption(
         QStringLiteral("shared-only"),
         QStringLiteral("Measure only on the file systems that share blocks."));
-    parser.addOptions({dirOption, sizeOption, roundsOption, sharedOption, sharedOnlyOption});
+    const QCommandLineOption scanOption(
+        QStringLiteral("scan"),
+        QStringLiteral("Time the damage scan of 1 GiB and 4 GiB AVIs against ffprobe instead."));
+    parser.addOptions(
+        {dirOption, sizeOption, roundsOption, sharedOption, sharedOnlyOption, scanOption});
     parser.process(application);
 
     bool sizeRead = false;
@@ -82,6 +87,15 @@ int main(int argc, char *argv[])
 
     const QString folder = QDir(parser.value(dirOption)).absolutePath();
     const qint64 size = mebibytes * 1024 * 1024;
+    if (parser.isSet(scanOption)) {
+        const QTemporaryDir work(folder + QStringLiteral("/saltwick-bench-XXXXXX"));
+        if (!work.isValid()) {
+            std::fprintf(stderr, "saltwick-bench: %s\n", qPrintable(work.errorString()));
+            return 1;
+        }
+        ScanBenchmark scans(work.path(), rounds);
+        return scans.run() ? 0 : 1;
+    }
     if (!parser.isSet(sharedOnlyOption)) {
         // Inside the chosen folder, so that the files share its file system, and removed after.
         const QTemporaryDir work(folder + QStringLiteral("/saltwick-bench-XXXXXX"));

@@ -1,5 +1,7 @@
 #include "ErrorOffset.h"
 
+#include <QCoreApplication>
+
 #include <cmath>
 
 namespace ErrorOffset {
@@ -128,6 +130,11 @@ Entry ApplyErrorOffset(const QString &boxText, const QLocale &locale)
     if (!ok || !std::isfinite(offset))
         return {Entry::Unreadable, boxText};
     return {Entry::Rewritten, formatNumber(offset - Margin, locale)};
+}
+
+QString IncorrectSizeMessage()
+{
+    return QCoreApplication::translate("ErrorOffset", "Incorrect split size");
 }
 
 std::optional<qint64> ReadSplitSize(const QString &boxText)

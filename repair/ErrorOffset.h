@@ -22,6 +22,9 @@ struct Entry
 // Cuts an error-offset line down to its number and subtracts the margin.
 Entry ApplyErrorOffset(const QString &boxText, const QLocale &locale = QLocale());
 
+// Why a size that cannot be read, or is below one byte, is refused.
+QString IncorrectSizeMessage();
+
 // The split size the box holds, read leniently; nothing when it is below one byte.
 std::optional<qint64> ReadSplitSize(const QString &boxText);
 

@@ -1,5 +1,6 @@
 #include "FileProbe.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 
@@ -18,6 +19,17 @@ bool IsOrdinaryFile(const QString &path)
         return false;
     struct stat status = {};
     return ::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+QStringList OrdinaryFilesIn(const QString &folder)
+{
+    const QDir dir(folder);
+    QStringList names;
+    for (const QString &name : dir.entryList(QDir::Files, QDir::Name)) {
+        if (IsOrdinaryFile(dir.filePath(name)))
+            names << name;
+    }
+    return names;
 }
 
 Measurement MeasureFile(const QString &path)
@@ -63,24 +75,31 @@ qint64 FreeBytesOnDisk(const QString &folder)
 
 FreeBytesSource CurrentFreeBytesSource = FreeBytesOnDisk;
 
+// The names stored in `folder`, as bytes.
+QList<QByteArray> StoredNames(const QString &folder)
+{
+    QList<QByteArray> names;
+    DIR *entries = ::opendir(QFile::encodeName(folder).constData());
+    if (!entries)
+        return names;
+    while (const dirent *entry = ::readdir(entries))
+        names << QByteArray(entry->d_name);
+    ::closedir(entries);
+    return names;
+}
+
 // The stored name is exactly `name`, and no other entry decodes to the same text.
 bool HoldsExactlyOne(const QString &folder, const QString &name)
 {
-    DIR *entries
-        = ::opendir(QFile::encodeName(folder.isEmpty() ? QStringLiteral("/") : folder).constData());
-    if (!entries)
-        return false;
     const QByteArray wanted = QFile::encodeName(name);
     bool exact = false;
     bool lookAlike = false;
-    while (const dirent *entry = ::readdir(entries)) {
-        const QByteArray stored(entry->d_name);
+    for (const QByteArray &stored : StoredNames(folder.isEmpty() ? QStringLiteral("/") : folder)) {
         if (stored == wanted)
             exact = true;
         else if (QFile::decodeName(stored) == name)
             lookAlike = true;
     }
-    ::closedir(entries);
     return exact && !lookAlike;
 }
 
@@ -98,6 +117,17 @@ FreeBytesSource SetFreeBytesSource(FreeBytesSource source)
     return previous;
 }
 
+QStringList NamesThatDoNotDecode(const QString &folder)
+{
+    QStringList names;
+    for (const QByteArray &stored : StoredNames(folder.isEmpty() ? QStringLiteral(".") : folder)) {
+        const QString name = QFile::decodeName(stored);
+        if (QFile::encodeName(name) != stored)
+            names << name;
+    }
+    return names;
+}
+
 bool NameCanBeHandled(const QString &path)
 {
     if (!path.contains(QChar::ReplacementCharacter))
@@ -110,6 +140,14 @@ bool NameCanBeHandled(const QString &path)
         folder += component + u'/';
     }
     return true;
+}
+
+QString CannotHandleMessage(const QString &path)
+{
+    return QCoreApplication::translate(
+               "FileProbe",
+               "The name %1 cannot be handled: it is not valid text. Please rename the file.")
+        .arg(QDir::toNativeSeparators(path));
 }
 
 QString AbsolutePath(const QString &path)

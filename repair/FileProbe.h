@@ -3,6 +3,7 @@
 #include "RepairFailure.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -17,6 +18,9 @@ struct Measurement
 
 // A regular file (links followed) whose name does not start with a dot.
 bool IsOrdinaryFile(const QString &path);
+
+// The names of the ordinary files in `folder`, sorted by name.
+QStringList OrdinaryFilesIn(const QString &folder);
 
 // The length in bytes of a file; a folder, a device or a missing file is a failure.
 Measurement MeasureFile(const QString &path);
@@ -40,6 +44,12 @@ FreeBytesSource SetFreeBytesSource(FreeBytesSource source);
 // not valid text decodes to replacement characters; such a path names either no file or
 // another one that merely looks the same, so it cannot be handled.
 bool NameCanBeHandled(const QString &path);
+// Why such a name is refused.
+QString CannotHandleMessage(const QString &path);
+
+// The entries of `folder` (empty: the current one) whose names are not valid text, as
+// they decode; Qt's own listings leave them out.
+QStringList NamesThatDoNotDecode(const QString &folder);
 
 // Made absolute against the current folder and lexically normalised.
 QString AbsolutePath(const QString &path);

@@ -48,6 +48,9 @@ Folder::~Folder()
 
 RawFile::Result Folder::open(const QString &folderPart)
 {
+    // A second run of the same operation opens the folder again.
+    if (m_descriptor >= 0)
+        ::close(m_descriptor);
     m_path = folderPart;
     const QString where = folderPart.isEmpty() ? QStringLiteral(".") : folderPart;
     do {

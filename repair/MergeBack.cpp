@@ -1,6 +1,7 @@
 #include "MergeBack.h"
 
 #include "FileProbe.h"
+#include "JoinCheck.h"
 #include "NamingRules.h"
 
 #include <QDir>
@@ -20,6 +21,19 @@ MergeBack::MergeBack(const QString &goodPartPath)
       m_goodPartName(NamingRules::SplitFolderAndName(m_goodPartPath).name),
       m_fixedName(NamingRules::SplitFolderAndName(m_fixedPath).name)
 {
+}
+
+QString MergeBack::tooShortMessage()
+{
+    return tr("Avi shorter than QQQ");
+}
+
+QString MergeBack::joinDiffersMessage() const
+{
+    return tr("The new %1 does not match the good part before byte %2. It may be another file "
+              "or another version.")
+        .arg(NamingRules::SplitFolderAndName(m_companionPath).name)
+        .arg(m_firstDifference);
 }
 
 MergeBack::Status MergeBack::fail(const RepairFailure &failure)
@@ -69,6 +83,17 @@ MergeBack::Status MergeBack::run(QByteArray &chunkBuffer, const CopyHooks &hooks
     // Blocks the good part shares with the companion take no new space.
     if (auto failure = checkBeforeWriting(PieceCopier::BytesToWrite(companion, goodPart, plan)))
         return fail(*failure);
+    if (!m_differentJoinAccepted) {
+        const JoinCheck::Comparison join
+            = JoinCheck::Compare(goodPart, companion, m_goodPartLength);
+        if (join.failure)
+            return fail(*join.failure);
+        if (join.firstDifference) {
+            m_firstDifference = *join.firstDifference;
+            return JoinDiffers;
+        }
+    }
+
     PieceCopier copier(chunkBuffer, hooks);
     auto failure = copier.copy(companion, goodPart, plan);
     if (!failure)

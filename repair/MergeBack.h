@@ -17,15 +17,28 @@ class MergeBack
     Q_DECLARE_TR_FUNCTIONS(MergeBack)
 
 public:
-    enum Status { Merged, CompanionTooShort, Interrupted, Failed };
+    // JoinDiffers: the companion's bytes differ from the good part's last bytes, so it is
+    // probably another file or another version; nothing was written.
+    enum Status { Merged, CompanionTooShort, JoinDiffers, Interrupted, Failed };
 
     explicit MergeBack(const QString &goodPartPath);
 
     Status run(QByteArray &chunkBuffer, const CopyHooks &hooks);
 
+    // The user chose to merge a companion that does not match at the join.
+    void acceptDifferentJoin() { m_differentJoinAccepted = true; }
+
+    // Why a companion that is not longer than its good part is refused.
+    static QString tooShortMessage();
+    // Why a companion that does not match at the join is refused, naming the first
+    // position that differs.
+    QString joinDiffersMessage() const;
+
     QString companionPath() const { return m_companionPath; }
     QString fixedPath() const { return m_fixedPath; }
     qint64 goodPartLength() const { return m_goodPartLength; }
+    // Set when run() returned JoinDiffers: the 1-based position of the first byte that differs.
+    qint64 firstDifference() const { return m_firstDifference; }
     // Set when run() returned Failed.
     std::optional<RepairFailure> failure() const { return m_failure; }
 
@@ -42,5 +55,7 @@ private:
     QString m_fixedName;
     Folder m_folder;
     qint64 m_goodPartLength = 0;
+    qint64 m_firstDifference = 0;
+    bool m_differentJoinAccepted = false;
     std::optional<RepairFailure> m_failure;
 };

@@ -2,6 +2,8 @@
 
 #include "FileProbe.h"
 
+#include <QDir>
+
 namespace NamingRules {
 
 namespace {
@@ -53,13 +55,27 @@ QString FixedPath(const QString &goodPart)
     return withoutLast(goodPart, 4) + QStringLiteral("-.avi");
 }
 
+bool HasGoodPartName(const QString &goodPart)
+{
+    return goodPart.size() >= ShortestGoodPart
+           && asciiLower(goodPart).indexOf(QStringLiteral("qqq")) == goodPart.size() - 3;
+}
+
 bool IsPendingMerge(const QString &goodPart)
 {
-    if (goodPart.size() < ShortestGoodPart)
-        return false;
-    const bool endsInQqq
-        = asciiLower(goodPart).indexOf(QStringLiteral("qqq")) == goodPart.size() - 3;
-    return endsInQqq && FileProbe::IsOrdinaryFile(PendingCompanionPath(goodPart));
+    return HasGoodPartName(goodPart) && FileProbe::IsOrdinaryFile(PendingCompanionPath(goodPart));
+}
+
+QStringList PendingMergesIn(const QString &folder)
+{
+    const QDir dir(folder);
+    QStringList pending;
+    for (const QString &name : FileProbe::OrdinaryFilesIn(folder)) {
+        if (HasGoodPartName(name)
+            && FileProbe::IsOrdinaryFile(dir.filePath(PendingCompanionPath(name))))
+            pending << name;
+    }
+    return pending;
 }
 
 } // namespace NamingRules

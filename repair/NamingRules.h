@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The names that tie a broken file, its good part, the companion fetched again and the
 // fixed file together. movie.avi -> movie.QQQ; movie.QQQ + movie.avi -> movie-.avi.
@@ -27,8 +28,14 @@ QString MergeCompanionPath(const QString &goodPart);
 // The fixed file: the last four characters become "-.avi".
 QString FixedPath(const QString &goodPart);
 
-// A good part whose companion has arrived: the first "qqq" (any letter case) ends the
-// text, and the companion is an ordinary file. A bare name resolves in the current folder.
+// The first "qqq" (any letter case) ends the text: the name, or path, of a good part.
+bool HasGoodPartName(const QString &goodPart);
+
+// A good part whose companion has arrived: it has a good part's name, and the companion is
+// an ordinary file. A bare name resolves in the current folder.
 bool IsPendingMerge(const QString &goodPart);
+
+// The names of the ordinary files in `folder` that are pending merges there, by name.
+QStringList PendingMergesIn(const QString &folder);
 
 } // namespace NamingRules

@@ -129,7 +129,8 @@ bool RawFile::tryLock()
 
 RawFile::Result RawFile::openForReading(const QString &path)
 {
-    return open(path, O_RDONLY);
+    // A pipe put in a file's place must not hold the window up until someone writes to it.
+    return open(path, O_RDONLY | O_NONBLOCK);
 }
 
 RawFile::Result RawFile::openForWriting(const QString &path)

@@ -137,9 +137,11 @@ void TestBlockSharing::mergeSharesTheAlignedBulkOfTheTail()
 
     QByteArray chunkBuffer;
     MergeBack merge(path("movie.QQQ"));
+    // Good part and companion differ everywhere, so that a byte from the wrong one shows.
+    merge.acceptDifferentJoin();
     const MergeBack::Status status = merge.run(chunkBuffer, {});
     QVERIFY2(status == MergeBack::Merged,
-             status == MergeBack::Failed ? qPrintable(merge.failure()->message()) : "too short");
+             merge.failure() ? qPrintable(merge.failure()->message()) : "not merged");
 
     QCOMPARE(TestFiles::Read(path("movie-.avi")), good + companion.mid(goodLength));
     QVERIFY2(

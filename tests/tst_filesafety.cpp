@@ -41,6 +41,7 @@ private slots:
     void fallbackCopyRefusesAShortRead();
     void namesThatDoNotDecodeAreRefused_data();
     void namesThatDoNotDecodeAreRefused();
+    void startUpSkipsNamesThatDoNotDecode();
     void namesAtTheFileSystemsLimits();
     void killedSplitLeavesNothingOnceStartedAgain();
     void terminationSignalStopsACopyAndCleansUp();
@@ -118,8 +119,9 @@ qint64 NoFreeSpace(const QString &)
 void TestFileSafety::initTestCase()
 {
     std::signal(SIGXFSZ, SIG_IGN);
-    m_good = TestFiles::Pattern(GoodLength, 21);
     m_companion = TestFiles::Pattern(CompanionLength, 22);
+    // The good part matches the file fetched again at the join, as a real one does.
+    m_good = m_companion.left(GoodLength);
 }
 
 void TestFileSafety::init()
@@ -462,6 +464,21 @@ void TestFileSafety::namesThatDoNotDecodeAreRefused()
     // Qt cannot name them to clear the folder away.
     ::unlink(folder + "m\xff.avi");
     ::unlink(folder + "m\xef\xbf\xbd.avi");
+}
+
+void TestFileSafety::startUpSkipsNamesThatDoNotDecode()
+{
+    const QByteArray folder = raw(m_dir->path()) + '/';
+    QVERIFY(writeRawName(folder + "m\xff.QQQ", m_good));
+    QVERIFY(writeRawName(folder + "m\xff.avi", m_companion));
+    {
+        TestWindow window;
+        window.form.Form_Load(QString());
+        QCOMPARE(window.listed(), QStringList());
+        QVERIFY2(window.status().contains("cannot be handled"), qPrintable(window.status()));
+    }
+    ::unlink(folder + "m\xff.QQQ");
+    ::unlink(folder + "m\xff.avi");
 }
 
 void TestFileSafety::namesAtTheFileSystemsLimits()

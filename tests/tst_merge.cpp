@@ -20,6 +20,8 @@ private slots:
     void refusesAShortCompanion_data();
     void refusesAShortCompanion();
     void mergesEverySelectedItemInOrder();
+    void asksBeforeMergingAnotherFile_data();
+    void asksBeforeMergingAnotherFile();
     void reportsMissingFilesAndCreatesNothing_data();
     void reportsMissingFilesAndCreatesNothing();
     void leavesTheGoodPartWhenTheFixedFileExists();
@@ -44,8 +46,12 @@ private:
 void TestMerge::initTestCase()
 {
     std::signal(SIGXFSZ, SIG_IGN);
-    m_good = TestFiles::Pattern(4000000, 11);
     m_companion = TestFiles::Pattern(10000000, 12);
+    // A good part matches the file fetched again over its last MiB, where the join is
+    // checked; further back it holds bytes of its own, so a merge that copied over them
+    // would show.
+    m_good = m_companion.left(4000000);
+    m_good.replace(1000000, 900000, TestFiles::Pattern(900000, 11));
 }
 
 void TestMerge::init()
@@ -165,6 +171,53 @@ void TestMerge::mergesEverySelectedItemInOrder()
     QCOMPARE(TestFiles::Read(path("c.QQQ")), m_good.left(5));
     QCOMPARE(window.status(), QStringLiteral("Merge complete. b-.avi is the fixed file."));
     QCOMPARE(window.form.chunkBuffer().size(), 5);
+}
+
+void TestMerge::asksBeforeMergingAnotherFile_data()
+{
+    QTest::addColumn<qint64>("good");
+    QTest::addColumn<qint64>("changedAt"); // 1-based
+    QTest::addColumn<bool>("asked");
+
+    QTest::newRow("last-byte") << qint64(2000000) << qint64(2000000) << true;
+    QTest::newRow("first-byte-checked") << qint64(2000000) << qint64(951425) << true;
+    // Only the last MiB is read, however long the good part.
+    QTest::newRow("before-the-checked-bytes") << qint64(2000000) << qint64(951424) << false;
+    QTest::newRow("short-good-part") << qint64(10) << qint64(1) << true;
+}
+
+void TestMerge::asksBeforeMergingAnotherFile()
+{
+    QFETCH(qint64, good);
+    QFETCH(qint64, changedAt);
+    QFETCH(bool, asked);
+
+    QByteArray goodPart = m_companion.left(good);
+    goodPart[changedAt - 1] = char(~goodPart[changedAt - 1]);
+    QVERIFY(TestFiles::Write(path("movie.QQQ"), goodPart));
+    QVERIFY(TestFiles::Write(path("movie.avi"), m_companion));
+    TestWindow window;
+    startIn(window);
+    window.click("cmdMerge");
+
+    const QString question = QStringLiteral("The new movie.avi does not match the good part before "
+                                            "byte %1. It may be another file or another version. "
+                                            "Merge anyway?")
+                                 .arg(changedAt);
+    QCOMPARE(window.prompts.questions, asked ? QStringList{question} : QStringList());
+    QCOMPARE(window.prompts.messages, QStringList());
+    if (asked) {
+        // No, the default, leaves everything as it was.
+        QCOMPARE(TestFiles::Read(path("movie.QQQ")), goodPart);
+        QVERIFY(!QFile::exists(path("movie-.avi")));
+        QCOMPARE(window.status(), QStringLiteral("Merging good parts. Please wait..."));
+        window.prompts.answers = {true};
+        window.click("cmdMerge");
+        QCOMPARE(window.prompts.questions, QStringList({question, question}));
+    }
+    QCOMPARE(TestFiles::Read(path("movie-.avi")), goodPart + m_companion.mid(good));
+    QCOMPARE(TestFiles::Read(path("movie.avi")), m_companion);
+    QCOMPARE(window.status(), QStringLiteral("Merge complete. movie-.avi is the fixed file."));
 }
 
 void TestMerge::reportsMissingFilesAndCreatesNothing_data()

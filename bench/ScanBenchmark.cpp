@@ -1,0 +1,174 @@
+#include "ScanBenchmark.h"
+
+#include "AviScanner.h"
+#include "ProcessMemory.h"
+#include "TimedCommand.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QList>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+// Raw 640x480 frames at 25 a second and 8 kHz audio: quick to make, and about 37,000
+// chunks and their index entries in 4 GiB.
+const double BytesPerSecond = 640 * 480 * 3 / 2 * 25 + 8000;
+const double RatioTarget = 10;
+const double MemoryTargetMB = 8;
+
+void Say(const QString &line)
+{
+    std::printf("%s\n", qPrintable(line));
+    std::fflush(stdout);
+}
+
+double Median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const qsizetype middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+QString Fixed(double value, int decimals)
+{
+    return QString::number(value, 'f', decimals);
+}
+
+QString Met(bool met)
+{
+    return met ? QStringLiteral("met") : QStringLiteral("NOT met");
+}
+
+} // namespace
+
+ScanBenchmark::ScanBenchmark(const QString &folder, int rounds) : m_folder(folder), m_rounds(rounds)
+{
+}
+
+bool ScanBenchmark::run()
+{
+    Say(QStringLiteral("Folder %1, %2 rounds; each figure is the median of the rounds, with "
+                       "the file in the page cache.")
+            .arg(m_folder)
+            .arg(m_rounds));
+    const qint64 gibibyte = qint64(1) << 30;
+    const QList<std::pair<QString, qint64>> files
+        = {{QStringLiteral("scan-1GiB"), gibibyte}, {QStringLiteral("scan-4GiB"), 4 * gibibyte}};
+    for (const auto &[name, size] : files) {
+        const QString path = m_folder + u'/' + name + QStringLiteral(".avi");
+        const bool measured = makeAvi(path, size) && measure(name, path);
+        QFile::remove(path);
+        if (!measured)
+            return false;
+    }
+    return true;
+}
+
+bool ScanBenchmark::makeAvi(const QString &path, qint64 atLeast) const
+{
+    const QString seconds = QString::number(int(atLeast / BytesPerSecond) + 2);
+    const QList<CommandStep> make = {{QStringLiteral("ffmpeg"),
+                                      {"-v",
+                                       "error",
+                                       "-y",
+                                       "-f",
+                                       "lavfi",
+                                       "-i",
+                                       "color=c=gray:size=640x480:rate=25",
+                                       "-f",
+                                       "lavfi",
+                                       "-i",
+                                       "sine=frequency=440:sample_rate=8000",
+                                       "-t",
+                                       seconds,
+                                       "-c:v",
+                                       "rawvideo",
+                                       "-pix_fmt",
+                                       "yuv420p",
+                                       "-c:a",
+                                       "pcm_u8",
+                                       path},
+                                      {},
+                                      false}};
+    QString error;
+    Say(QStringLiteral("Making %1 with ffmpeg...").arg(path));
+    if (!RunTimed(make, m_folder, error)) {
+        fail(error);
+        return false;
+    }
+    return true;
+}
+
+bool ScanBenchmark::measure(const QString &name, const QString &path) const
+{
+    const QList<CommandStep> ffprobe
+        = {{QStringLiteral("ffprobe"),
+            {"-v", "error", "-show_entries", "packet=pos", "-of", "csv", path},
+            QStringLiteral("packets.csv"),
+            false}};
+    const CopyHooks hooks{[] { QCoreApplication::processEvents(); }, {}};
+    QList<double> scanSeconds;
+    QList<double> ffprobeSeconds;
+    qint64 peak = 0;
+    QString checked;
+    QString error;
+    // The first round of each only fills the page cache.
+    for (int round = -1; round < m_rounds; ++round) {
+        const qint64 baseline = ProcessMemory::Resident();
+        const bool peakReset = ProcessMemory::ResetPeak();
+        QElapsedTimer clock;
+        clock.start();
+        AviScanner scanner(path);
+        const AviScanner::Result result = scanner.scan(hooks);
+        const double seconds = clock.nsecsElapsed() / 1e9;
+        if (result.kind != AviScanner::Result::NoDamageFound) {
+            fail(QStringLiteral("the scan of the intact %1 did not say \"no damage found\"")
+                     .arg(path));
+            return false;
+        }
+        if (peakReset)
+            peak = std::max(peak, ProcessMemory::Peak() - baseline);
+        checked = result.checked;
+        const std::optional<double> probed = RunTimed(ffprobe, m_folder, error);
+        if (!probed) {
+            fail(error);
+            return false;
+        }
+        if (round >= 0) {
+            scanSeconds << seconds;
+            ffprobeSeconds << *probed;
+        }
+    }
+    QFile::remove(m_folder + QStringLiteral("/packets.csv"));
+
+    const double scanMs = Median(scanSeconds) * 1000;
+    const double ffprobeMs = Median(ffprobeSeconds) * 1000;
+    const double ratio = ffprobeMs / scanMs;
+    const double peakMB = peak / 1e6;
+    const qint64 bytes = QFileInfo(path).size();
+    Say(QStringLiteral("%1: %2 bytes, %3").arg(name).arg(bytes).arg(checked));
+    Say(QStringLiteral("  saltwick scan %1 ms, %2 %3 ms, ffprobe/saltwick = %4 (target at "
+                       "least %5: %6)")
+            .arg(Fixed(scanMs, 1), Describe(ffprobe), Fixed(ffprobeMs, 1), Fixed(ratio, 1),
+                 Fixed(RatioTarget, 0), Met(ratio >= RatioTarget)));
+    Say(QStringLiteral("  memory: peak %1 MB above the resident size before the scan (target "
+                       "at most %2 MB: %3)")
+            .arg(Fixed(peakMB, 2), Fixed(MemoryTargetMB, 0), Met(peakMB <= MemoryTargetMB)));
+    Say(QStringLiteral("RESULT op=%1 bytes=%2 rounds=%3 stat=median saltwick_ms=%4 "
+                       "ffprobe_ms=%5 ratio_ffprobe=%6 peak_rss_mb=%7")
+            .arg(name)
+            .arg(bytes)
+            .arg(m_rounds)
+            .arg(Fixed(scanMs, 2), Fixed(ffprobeMs, 2), Fixed(ratio, 1), Fixed(peakMB, 2)));
+    return true;
+}
+
+void ScanBenchmark::fail(const QString &why) const
+{
+    std::fprintf(stderr, "saltwick-bench: %s\n", qPrintable(why));
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "Console.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+// Reads the command line, answers --help and --version, and hands the command to the repair
+// commands. A command line it cannot read is a usage error, exit status 2.
+class CommandLineTool
+{
+    Q_DECLARE_TR_FUNCTIONS(CommandLineTool)
+
+public:
+    // Runs the command that `arguments` (the program's name first) asks for and returns
+    // the exit status.
+    int run(const QStringList &arguments);
+
+private:
+    int usageError(const QString &problem);
+    QString toolHelp() const;
+    QString commandHelp(const QString &command) const;
+
+    Console m_console;
+};

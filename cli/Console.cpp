@@ -1,0 +1,71 @@
+#include "Console.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include <unistd.h>
+
+#include <cstdio>
+
+namespace {
+
+const int BarWidth = 40;
+
+} // namespace
+
+Console::Console() : m_drawsProgress(::isatty(STDERR_FILENO) == 1) {}
+
+Console::~Console()
+{
+    endProgress();
+}
+
+void Console::write(FILE *stream, const QByteArray &bytes)
+{
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+void Console::result(const QString &line)
+{
+    endProgress();
+    write(stdout, QFile::encodeName(line) + '\n');
+}
+
+void Console::message(const QString &text)
+{
+    endProgress();
+    write(
+        stderr,
+        (QCoreApplication::applicationName() + QStringLiteral(": ") + text + u'\n').toLocal8Bit());
+}
+
+void Console::text(const QString &text)
+{
+    write(stdout, text.toLocal8Bit());
+}
+
+void Console::progress(qint64 done, qint64 total)
+{
+    if (!m_drawsProgress)
+        return;
+    const int perMille = total > 0 ? int(done * 1000 / total) : 1000;
+    // Redrawn only when it moves, so a fast copy does not flood a slow terminal.
+    if (perMille == m_shownPerMille)
+        return;
+    m_shownPerMille = perMille;
+    m_progressShown = true;
+    const int filled = perMille * BarWidth / 1000;
+    const QByteArray bar = '\r' + QByteArray(filled, '#') + QByteArray(BarWidth - filled, '.') + ' '
+                           + QByteArray::number(perMille / 10) + '%';
+    write(stderr, bar);
+}
+
+void Console::endProgress()
+{
+    if (!m_progressShown)
+        return;
+    m_progressShown = false;
+    m_shownPerMille = -1;
+    write(stderr, '\r' + QByteArray(BarWidth + 6, ' ') + '\r');
+}

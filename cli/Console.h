@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+// Where the tool talks: results alone on standard output, so that a script can read them,
+// and messages and the progress bar on standard error. The bar is drawn only on a terminal.
+class Console
+{
+public:
+    Console();
+    ~Console();
+    Console(const Console &) = delete;
+    Console &operator=(const Console &) = delete;
+
+    // One line of results: text as it is, paths as the bytes that name the file.
+    void result(const QString &line);
+    // A message for the person at the terminal, after the tool's name.
+    void message(const QString &text);
+    // Help and version, which the user asked for, go to standard output.
+    void text(const QString &text);
+
+    void progress(qint64 done, qint64 total);
+    void endProgress();
+
+private:
+    void write(FILE *stream, const QByteArray &bytes);
+
+    bool m_drawsProgress = false;
+    bool m_progressShown = false;
+    int m_shownPerMille = -1;
+};

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "Console.h"
+#include "PieceCopier.h"
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QStringList>
+
+// The tool's exit statuses besides the failure codes, which are passed on as they are.
+namespace ExitStatus {
+const int Success = 0;
+const int Refused = 1; // a refusal that has no failure code
+const int Usage = 2;
+const int Interrupted = 130; // as a shell reports a command ended by Ctrl-C
+} // namespace ExitStatus
+
+// The repair steps as commands, over the same repair code as the window. Each returns the
+// exit status.
+class RepairCommands
+{
+    Q_DECLARE_TR_FUNCTIONS(RepairCommands)
+
+public:
+    explicit RepairCommands(Console &console) : m_console(console) {}
+
+    int scan(const QString &file);
+    int split(const QString &file, const QString &sizeText, bool overwrite);
+    int merge(const QStringList &goodParts, bool force);
+    int list(const QString &folder);
+
+private:
+    int mergeOne(const QString &goodPart, bool force);
+    bool namesCanBeHandled(const QStringList &paths);
+    int refuse(const QString &reason);
+    int fail(const RepairFailure &failure);
+    int interrupted();
+    CopyHooks hooks();
+
+    Console &m_console;
+    QByteArray m_chunkBuffer;
+};

@@ -1,0 +1,18 @@
+#include "CommandLineTool.h"
+
+#include <QCoreApplication>
+
+#include <csignal>
+
+int main(int argc, char *argv[])
+{
+    // A file-size limit on the process must fail the write, not kill the tool mid-copy.
+    std::signal(SIGXFSZ, SIG_IGN);
+
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("saltwick-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.00.0055"));
+
+    CommandLineTool tool;
+    return tool.run(QCoreApplication::arguments());
+}

@@ -1,0 +1,29 @@
+#include "AviScanner.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+
+// Each input is scanned as a whole file. The scanner opens files by path, so the input goes
+// into a file held in memory and is opened through its descriptor's name.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    static const int descriptor = memfd_create("avi", 0);
+    static const QString path = QStringLiteral("/proc/self/fd/%1").arg(descriptor);
+    if (descriptor < 0 || ftruncate(descriptor, 0) != 0
+        || pwrite(descriptor, data, size, 0) != ssize_t(size))
+        abort();
+
+    const CopyHooks hooks;
+    AviScanner scanner(path);
+    const AviScanner::Result result = scanner.scan(hooks);
+    // A file that holds still always reads, and damage lies within it.
+    if (result.kind == AviScanner::Result::Failed)
+        abort();
+    if (result.kind == AviScanner::Result::DamageFound
+        && (result.offset < 0 || result.offset > qint64(size)))
+        abort();
+    return 0;
+}

@@ -1,0 +1,577 @@
+#include "FileSizeLimit.h"
+#include "TestFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include <csignal>
+
+// saltwick-cli run as a process on real files: what it prints where, and how it exits.
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void answersHelpAndVersion_data();
+    void answersHelpAndVersion();
+    void refusesAWrongCommandLine_data();
+    void refusesAWrongCommandLine();
+    void splitsOffTheGoodPart_data();
+    void splitsOffTheGoodPart();
+    void refusesWhatTheWindowRefuses_data();
+    void refusesWhatTheWindowRefuses();
+    void replacesWhatIsInTheWayOnlyWithYes_data();
+    void replacesWhatIsInTheWayOnlyWithYes();
+    void saysWhereTheDamageBegins_data();
+    void saysWhereTheDamageBegins();
+    void repairsADownloadInATerminal();
+    void listsThePendingMerges();
+    void mergesEachGoodPartInTurn();
+    void refusesAnotherFileUnlessForced();
+    void exitsWithTheFailureCode_data();
+    void exitsWithTheFailureCode();
+    void exitsWithDiskFull();
+    void exitsWithPermissionDenied();
+    void drawsProgressOnlyOnATerminal();
+    void stopsAtCtrlCAndLeavesNothingHalfDone();
+
+private:
+    struct Outcome
+    {
+        int status = -1;
+        QByteArray out;
+        QByteArray err;
+    };
+    Outcome run(const QStringList &arguments);
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+    // An AVI made by ffmpeg, and the same with a stretch of a web page where a download
+    // went wrong; false when ffmpeg is missing.
+    bool writeMovies(const QString &intact, const QString &damaged);
+
+    QByteArray m_original;
+    QByteArray m_movie;
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestCli::initTestCase()
+{
+    // The file-size limit below must fail the tool's write, not kill it.
+    std::signal(SIGXFSZ, SIG_IGN);
+    m_original = TestFiles::Pattern(5000000, 31);
+}
+
+void TestCli::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    QVERIFY(QDir(m_dir->path()).mkdir("data"));
+}
+
+void TestCli::cleanup()
+{
+    // Qt's listing leaves out names that are not valid text, so the folder's removal would
+    // leave them behind.
+    for (const char *name : {"/sub/m\xff.QQQ", "/sub/m\xff.avi"})
+        ::unlink((QFile::encodeName(m_dir->path()) + name).constData());
+}
+
+TestCli::Outcome TestCli::run(const QStringList &arguments)
+{
+    QProcess process;
+    process.setWorkingDirectory(m_dir->path());
+    // A folder moved to the trash stays inside the test's folder.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_DATA_HOME", path("data"));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(SALTWICK_CLI), arguments);
+    Outcome outcome;
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
+        return outcome;
+    outcome.status = process.exitCode();
+    outcome.out = process.readAllStandardOutput();
+    outcome.err = process.readAllStandardError();
+    return outcome;
+}
+
+bool TestCli::writeMovies(const QString &intact, const QString &damaged)
+{
+    if (m_movie.isEmpty()) {
+        QTemporaryDir folder;
+        const QString made = folder.filePath("made.avi");
+        QProcess ffmpeg;
+        ffmpeg.start("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "testsrc=size=640x480:rate=25",
+                                "-f", "lavfi", "-i", "sine=frequency=440", "-t", "10", "-c:v",
+                                "mpeg4", "-q:v", "2", "-c:a", "pcm_s16le", made});
+        if (!ffmpeg.waitForFinished(120000) || ffmpeg.exitCode() != 0)
+            return false;
+        m_movie = TestFiles::Read(made);
+    }
+    QByteArray broken = m_movie;
+    broken.replace(1000000, 60000, QByteArray(60000, '<'));
+    return TestFiles::Write(path(intact), m_movie) && TestFiles::Write(path(damaged), broken);
+}
+
+void TestCli::answersHelpAndVersion_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("shows");
+
+    QTest::newRow("tool") << QStringList{"--help"} << "Exit status:";
+    QTest::newRow("help-command") << QStringList{"help"} << "Exit status:";
+    QTest::newRow("scan") << QStringList{"scan", "--help"} << "Usage: saltwick-cli scan FILE";
+    QTest::newRow("split") << QStringList{"split", "-h"} << "Usage: saltwick-cli split";
+    QTest::newRow("merge") << QStringList{"help", "merge"} << "Usage: saltwick-cli merge";
+    QTest::newRow("list") << QStringList{"list", "--help"} << "Usage: saltwick-cli list";
+    QTest::newRow("version") << QStringList{"--version"} << "saltwick-cli 1.00.0055\n";
+}
+
+void TestCli::answersHelpAndVersion()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, shows);
+
+    const Outcome outcome = run(arguments);
+    QCOMPARE(outcome.status, 0);
+    QVERIFY2(outcome.out.contains(shows.toUtf8()), outcome.out.constData());
+    QCOMPARE(outcome.err, QByteArray());
+    if (arguments.first() == QStringLiteral("--help")) {
+        for (int status : {0, 1, 2, 5, 53, 57, 61, 70, 75, 76})
+            QVERIFY(outcome.out.contains(QByteArray::number(status).rightJustified(4) + "  "));
+    }
+}
+
+void TestCli::refusesAWrongCommandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+
+    QTest::newRow("nothing") << QStringList();
+    QTest::newRow("unknown-command") << QStringList{"fix", "movie.avi"};
+    QTest::newRow("unknown-option") << QStringList{"list", "--all"};
+    QTest::newRow("split-without-size") << QStringList{"split", "movie.avi"};
+    QTest::newRow("split-twice-sized") << QStringList{"split", "movie.avi", "1", "2"};
+    QTest::newRow("scan-two-files") << QStringList{"scan", "a.avi", "b.avi"};
+    QTest::newRow("merge-nothing") << QStringList{"merge"};
+    QTest::newRow("list-two-folders") << QStringList{"list", "a", "b"};
+    QTest::newRow("yes-for-merge") << QStringList{"merge", "--yes", "movie.QQQ"};
+    QTest::newRow("force-for-split") << QStringList{"split", "--force", "movie.avi", "10"};
+    QTest::newRow("help-unknown") << QStringList{"help", "fix"};
+    QTest::newRow("version-and-command") << QStringList{"list", "--version"};
+}
+
+void TestCli::refusesAWrongCommandLine()
+{
+    QFETCH(QStringList, arguments);
+
+    QVERIFY(TestFiles::Write(path("movie.QQQ"), m_original.left(10)));
+    QVERIFY(TestFiles::Write(path("movie.avi"), m_original.left(20)));
+    const Outcome outcome = run(arguments);
+    QCOMPARE(outcome.status, 2);
+    QCOMPARE(outcome.out, QByteArray());
+    QVERIFY(outcome.err.startsWith("saltwick-cli: "));
+    QVERIFY(!QFile::exists(path("movie-.avi")));
+}
+
+void TestCli::splitsOffTheGoodPart_data()
+{
+    QTest::addColumn<QString>("size");
+    QTest::addColumn<qint64>("kept");
+
+    QTest::newRow("bytes") << "1184567" << qint64(1184567);
+    QTest::newRow("error-line") << "Error at offset: 1234567 (12D687h)" << qint64(1184567);
+    QTest::newRow("whole-file") << "5000000" << qint64(5000000);
+    QTest::newRow("just-over-a-piece") << "3000001" << qint64(3000001);
+}
+
+void TestCli::splitsOffTheGoodPart()
+{
+    QFETCH(QString, size);
+    QFETCH(qint64, kept);
+
+    QVERIFY(TestFiles::Write(path("movie.avi"), m_original));
+    const Outcome outcome = run({"split", "movie.avi", size});
+    QCOMPARE(outcome.status, 0);
+    QCOMPARE(outcome.out, (path("movie.QQQ") + u'\t' + QString::number(kept) + u'\n').toUtf8());
+    QCOMPARE(outcome.err, QByteArray());
+    QCOMPARE(TestFiles::Read(path("movie.QQQ")), m_original.left(kept));
+    QCOMPARE(TestFiles::Read(path("movie.avi")), m_original);
+}
+
+void TestCli::refusesWhatTheWindowRefuses_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("size");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("says");
+
+    QTest::newRow("missing-file") << "gone.avi"
+                                  << "100" << 1 << "File doesn't exist";
+    QTest::newRow("folder") << "folder"
+                            << "100" << 1 << "File doesn't exist";
+    QTest::newRow("hidden-file") << ".hidden.avi"
+                                 << "100" << 1 << "File doesn't exist";
+    QTest::newRow("zero") << "movie.avi"
+                          << "0" << 1 << "Incorrect split size";
+    QTest::newRow("offset-within-margin")
+        << "movie.avi"
+        << "Error at offset: 50000" << 1 << "Incorrect split size";
+    QTest::newRow("unreadable-offset") << "movie.avi"
+                                       << "Error at offset: soon" << 1 << "Incorrect split size";
+    QTest::newRow("larger-than-file") << "movie.avi"
+                                      << "5000001" << 1 << "Split size is larger than the file";
+    QTest::newRow("already-a-good-part")
+        << "movie.QQQ"
+        << "10" << 1
+        << "This file already has the good part's name, and Split would overwrite it. "
+           "Please rename it first.";
+    QTest::newRow("name-too-short") << "ab"
+                                    << "10" << 5
+                                    << "5: Invalid argument: the name ab is too short for a good "
+                                       "part";
+}
+
+void TestCli::refusesWhatTheWindowRefuses()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, size);
+    QFETCH(int, status);
+    QFETCH(QString, says);
+
+    for (const char *name : {"movie.avi", "movie.QQQ", ".hidden.avi", "ab"})
+        QVERIFY(TestFiles::Write(path(name), m_original));
+    QVERIFY(QDir(m_dir->path()).mkdir("folder"));
+    const QStringList before = QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden);
+
+    const Outcome outcome = run({"split", file, size});
+    QCOMPARE(outcome.status, status);
+    QCOMPARE(outcome.out, QByteArray());
+    QCOMPARE(outcome.err, ("saltwick-cli: " + says + u'\n').toUtf8());
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden), before);
+    QCOMPARE(TestFiles::Read(path("movie.QQQ")), m_original);
+}
+
+void TestCli::replacesWhatIsInTheWayOnlyWithYes_data()
+{
+    QTest::addColumn<bool>("folder");
+
+    QTest::newRow("folder") << true;
+    QTest::newRow("read-only-file") << false;
+}
+
+void TestCli::replacesWhatIsInTheWayOnlyWithYes()
+{
+    QFETCH(bool, folder);
+
+    QVERIFY(TestFiles::Write(path("movie.avi"), m_original));
+    if (folder) {
+        QVERIFY(QDir(m_dir->path()).mkdir("movie.QQQ"));
+        QVERIFY(TestFiles::Write(path("movie.QQQ/notes.txt"), "keep"));
+    } else {
+        QVERIFY(TestFiles::Write(path("movie.QQQ"), "older"));
+        QVERIFY(QFile::setPermissions(path("movie.QQQ"), QFile::ReadOwner));
+    }
+
+    Outcome outcome = run({"split", "movie.avi", "100"});
+    QCOMPARE(outcome.status, 75);
+    QCOMPARE(outcome.out, QByteArray());
+    QVERIFY2(outcome.err.startsWith("saltwick-cli: 75: "), outcome.err.constData());
+    QVERIFY2(outcome.err.endsWith("Give --yes to replace it.\n"), outcome.err.constData());
+    if (folder)
+        QCOMPARE(TestFiles::Read(path("movie.QQQ/notes.txt")), QByteArray("keep"));
+    else
+        QCOMPARE(TestFiles::Read(path("movie.QQQ")), QByteArray("older"));
+
+    outcome = run({"split", "--yes", "movie.avi", "100"});
+    QCOMPARE(outcome.status, 0);
+    QCOMPARE(outcome.out, (path("movie.QQQ") + "\t100\n").toUtf8());
+    QCOMPARE(outcome.err, QByteArray());
+    QCOMPARE(TestFiles::Read(path("movie.QQQ")), m_original.left(100));
+    QCOMPARE(TestFiles::Read(path("movie.avi")), m_original);
+}
+
+void TestCli::saysWhereTheDamageBegins_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("says");
+
+    QTest::newRow("intact") << "intact.avi" << 1 << "No damage found in intact.avi";
+    QTest::newRow("not-an-avi") << "pattern.avi" << 1 << "pattern.avi is not an AVI file";
+    QTest::newRow("missing") << "gone.avi" << 1 << "File doesn't exist";
+    QTest::newRow("damaged") << "damaged.avi" << 0 << QString();
+}
+
+void TestCli::saysWhereTheDamageBegins()
+{
+    QFETCH(QString, file);
+    QFETCH(int, status);
+    QFETCH(QString, says);
+
+    if (!writeMovies("intact.avi", "damaged.avi"))
+        QSKIP("ffmpeg cannot make a test movie here");
+    QVERIFY(TestFiles::Write(path("pattern.avi"), m_original));
+    const Outcome outcome = run({"scan", file});
+    QCOMPARE(outcome.status, status);
+    if (status == 0) {
+        // The damage begins in the stretch the web page took, or at the chunk it broke.
+        const QRegularExpression line("^Damage found at offset: (\\d+) \\(([0-9A-F]+)h\\)\n$");
+        const QRegularExpressionMatch match = line.match(QString::fromUtf8(outcome.out));
+        QVERIFY2(match.hasMatch(), outcome.out.constData());
+        const qint64 offset = match.captured(1).toLongLong();
+        QCOMPARE(match.captured(2).toLongLong(nullptr, 16), offset);
+        QVERIFY2(offset > 900000 && offset <= 1000000, outcome.out.constData());
+        QCOMPARE(outcome.err, QByteArray());
+    } else {
+        QCOMPARE(outcome.out, QByteArray());
+        QCOMPARE(outcome.err, ("saltwick-cli: " + says + u'\n').toUtf8());
+    }
+}
+
+void TestCli::repairsADownloadInATerminal()
+{
+    if (!writeMovies("original.avi", "movie.avi"))
+        QSKIP("ffmpeg cannot make a test movie here");
+    const Outcome scan = run({"scan", "movie.avi"});
+    QCOMPARE(scan.status, 0);
+    const Outcome split = run({"split", "movie.avi", QString::fromUtf8(scan.out.trimmed())});
+    QCOMPARE(split.status, 0);
+    QVERIFY(split.out.startsWith((path("movie.QQQ") + u'\t').toUtf8()));
+
+    // The file is fetched again by another tool.
+    QVERIFY(QFile::remove(path("movie.avi")));
+    QVERIFY(QFile::copy(path("original.avi"), path("movie.avi")));
+    const Outcome list = run({"list"});
+    QCOMPARE(list.out, QByteArray("movie.QQQ\n"));
+    const Outcome merge = run({"merge", QString::fromUtf8(list.out.trimmed())});
+    QCOMPARE(merge.status, 0);
+    QCOMPARE(merge.out, (path("movie-.avi") + u'\n').toUtf8());
+    QCOMPARE(TestFiles::Read(path("movie-.avi")), m_movie);
+}
+
+void TestCli::listsThePendingMerges()
+{
+    for (const char *name : {"b.QQQ", "b.avi", "a.qqq", "a.avi", "lonely.QQQ", ".hidden.QQQ",
+                             ".hidden.avi", "qqq.QQQ", "qqq.avi", "folder.QQQ"})
+        QVERIFY(TestFiles::Write(path(name), "x"));
+    QVERIFY(QDir(m_dir->path()).mkdir("folder.avi"));
+    QVERIFY(QDir(m_dir->path()).mkdir("sub"));
+    QVERIFY(TestFiles::Write(path("sub/c.QQQ"), "x"));
+    QVERIFY(TestFiles::Write(path("sub/c.avi"), "x"));
+
+    Outcome outcome = run({"list"});
+    QCOMPARE(outcome.status, 0);
+    QCOMPARE(outcome.out, QByteArray("a.qqq\nb.QQQ\n"));
+    QCOMPARE(outcome.err, QByteArray());
+
+    outcome = run({"list", "sub"});
+    QCOMPARE(outcome.status, 0);
+    QCOMPARE(outcome.out, QByteArray("sub/c.QQQ\n"));
+    QCOMPARE(outcome.err, QByteArray());
+
+    // A good part whose name is not valid text is named on standard error, never listed.
+    for (const QByteArray &name : {QByteArray("sub/m\xff.QQQ"), QByteArray("sub/m\xff.avi")}) {
+        const QByteArray where = QFile::encodeName(m_dir->path()) + '/' + name;
+        const int file = ::open(where.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        QVERIFY(file >= 0);
+        ::close(file);
+    }
+    outcome = run({"list", "sub"});
+    QCOMPARE(outcome.status, 0);
+    QCOMPARE(outcome.out, QByteArray("sub/c.QQQ\n"));
+    QVERIFY2(outcome.err.contains("cannot be handled"), outcome.err.constData());
+}
+
+void TestCli::mergesEachGoodPartInTurn()
+{
+    QVERIFY(TestFiles::Write(path("a.QQQ"), m_original.left(4000000)));
+    QVERIFY(TestFiles::Write(path("a.avi"), m_original));
+    QVERIFY(TestFiles::Write(path("b.QQQ"), m_original.left(10)));
+    QVERIFY(TestFiles::Write(path("b.avi"), m_original.left(20)));
+    QVERIFY(TestFiles::Write(path("c.QQQ"), m_original.left(10)));
+    QVERIFY(TestFiles::Write(path("c.avi"), m_original.left(10)));
+
+    const Outcome outcome = run({"merge", "a.QQQ", path("b.QQQ"), "c.QQQ"});
+    // The third is refused; the two before it stay merged.
+    QCOMPARE(outcome.status, 1);
+    QCOMPARE(outcome.out, (path("a-.avi") + u'\n' + path("b-.avi") + u'\n').toUtf8());
+    QCOMPARE(outcome.err, ("saltwick-cli: " + path("c.QQQ") + ": Avi shorter than QQQ\n").toUtf8());
+    QCOMPARE(TestFiles::Read(path("a-.avi")), m_original);
+    QCOMPARE(TestFiles::Read(path("b-.avi")), m_original.left(20));
+    QCOMPARE(TestFiles::Read(path("c.QQQ")), m_original.left(10));
+    QVERIFY(!QFile::exists(path("c-.avi")));
+}
+
+void TestCli::refusesAnotherFileUnlessForced()
+{
+    QByteArray goodPart = m_original.left(3000000);
+    goodPart[2999990] = 'x';
+    if (m_original[2999990] == 'x')
+        goodPart[2999990] = 'y';
+    QVERIFY(TestFiles::Write(path("movie.QQQ"), goodPart));
+    QVERIFY(TestFiles::Write(path("movie.avi"), m_original));
+
+    Outcome outcome = run({"merge", "movie.QQQ"});
+    QCOMPARE(outcome.status, 1);
+    QCOMPARE(outcome.out, QByteArray());
+    QCOMPARE(outcome.err, QByteArray("saltwick-cli: The new movie.avi does not match the good "
+                                     "part before byte 2999991. It may be another file or "
+                                     "another version. Give --force to merge it anyway.\n"));
+    QCOMPARE(TestFiles::Read(path("movie.QQQ")), goodPart);
+    QVERIFY(!QFile::exists(path("movie-.avi")));
+
+    outcome = run({"merge", "--force", "movie.QQQ"});
+    QCOMPARE(outcome.status, 0);
+    QCOMPARE(outcome.out, (path("movie-.avi") + u'\n').toUtf8());
+    QCOMPARE(outcome.err, QByteArray());
+    QCOMPARE(TestFiles::Read(path("movie-.avi")), goodPart + m_original.mid(3000000));
+}
+
+void TestCli::exitsWithTheFailureCode_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("names");
+
+    QTest::newRow("no-good-part") << QStringList{"merge", "gone.QQQ"} << 53 << "gone.QQQ";
+    QTest::newRow("no-companion") << QStringList{"merge", "lonely.QQQ"} << 53 << "lonely.avi";
+    QTest::newRow("unopenable-companion")
+        << QStringList{"merge", "socket.QQQ"} << 57 << "socket.avi";
+    QTest::newRow("fixed-file-exists") << QStringList{"merge", "fixed.QQQ"} << 75 << "fixed-.avi";
+    QTest::newRow("no-folder") << QStringList{"list", "nowhere"} << 76 << "nowhere";
+    QTest::newRow("not-a-good-part") << QStringList{"merge", "movie.avi"} << 1 << "movie.avi";
+}
+
+void TestCli::exitsWithTheFailureCode()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, names);
+
+    for (const char *name : {"lonely.QQQ", "socket.QQQ", "fixed.QQQ", "movie.avi"})
+        QVERIFY(TestFiles::Write(path(name), m_original.left(10)));
+    QVERIFY(TestFiles::Write(path("fixed.avi"), m_original.left(20)));
+    QVERIFY(TestFiles::Write(path("fixed-.avi"), "older fix"));
+    // A socket cannot be opened as a file at all: the device fails.
+    const int socket = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    const QByteArray socketPath = QFile::encodeName(path("socket.avi"));
+    QVERIFY(socketPath.size() < qsizetype(sizeof address.sun_path));
+    std::copy(socketPath.cbegin(), socketPath.cend(), address.sun_path);
+    QCOMPARE(::bind(socket, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    ::close(socket);
+    const QStringList before = QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::System);
+
+    const Outcome outcome = run(arguments);
+    QCOMPARE(outcome.status, status);
+    QCOMPARE(outcome.out, QByteArray());
+    const QByteArray code = status == 1 ? QByteArray() : QByteArray::number(status) + ": ";
+    QVERIFY2(outcome.err.startsWith("saltwick-cli: " + code), outcome.err.constData());
+    QVERIFY2(outcome.err.contains(names.toUtf8()), outcome.err.constData());
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::System), before);
+    QCOMPARE(TestFiles::Read(path("fixed-.avi")), QByteArray("older fix"));
+}
+
+void TestCli::exitsWithDiskFull()
+{
+    QVERIFY(TestFiles::Write(path("movie.QQQ"), m_original.left(1000000)));
+    QVERIFY(TestFiles::Write(path("movie.avi"), m_original));
+    Outcome outcome;
+    {
+        // The tool inherits the limit: its good part may not grow past 3,000,000 bytes.
+        FileSizeLimit limit(3000000);
+        outcome = run({"merge", "movie.QQQ"});
+    }
+    QCOMPARE(outcome.status, 61);
+    QCOMPARE(outcome.out, QByteArray());
+    QVERIFY2(outcome.err.startsWith("saltwick-cli: 61: "), outcome.err.constData());
+    QCOMPARE(TestFiles::Read(path("movie.QQQ")), m_original.left(1000000));
+}
+
+void TestCli::exitsWithPermissionDenied()
+{
+    QVERIFY(TestFiles::Write(path("movie.QQQ"), m_original.left(10)));
+    QVERIFY(TestFiles::Write(path("movie.avi"), m_original.left(20)));
+    // Root may write anything but a file marked immutable.
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        if (QProcess::execute("chattr", {"+i", path("movie.QQQ")}) != 0)
+            QSKIP("chattr +i is not allowed here; no other way to deny root a write");
+    } else {
+        QVERIFY(QFile::setPermissions(path("movie.QQQ"), QFile::ReadOwner));
+    }
+    const Outcome outcome = run({"merge", "movie.QQQ"});
+    if (root)
+        QProcess::execute("chattr", {"-i", path("movie.QQQ")});
+
+    QCOMPARE(outcome.status, 70);
+    QCOMPARE(outcome.out, QByteArray());
+    QVERIFY2(outcome.err.startsWith("saltwick-cli: 70: "), outcome.err.constData());
+    QCOMPARE(TestFiles::Read(path("movie.QQQ")), m_original.left(10));
+    QVERIFY(!QFile::exists(path("movie-.avi")));
+}
+
+void TestCli::drawsProgressOnlyOnATerminal()
+{
+    QVERIFY(TestFiles::Write(path("movie.QQQ"), m_original.left(10)));
+    QVERIFY(TestFiles::Write(path("movie.avi"), m_original));
+    // script(1) gives the tool a terminal; standard output still goes to a file.
+    const QString command = QStringLiteral("'%1' merge movie.QQQ > out.txt").arg(SALTWICK_CLI);
+    QProcess terminal;
+    terminal.setWorkingDirectory(m_dir->path());
+    terminal.start("script", {"-qec", command, "/dev/null"});
+    if (!terminal.waitForStarted())
+        QSKIP("script(1) is not installed");
+    QVERIFY(terminal.waitForFinished(120000));
+    QCOMPARE(terminal.exitCode(), 0);
+    QVERIFY2(terminal.readAllStandardOutput().contains("####"), "no progress bar drawn");
+    QCOMPARE(TestFiles::Read(path("out.txt")), (path("movie-.avi") + u'\n').toUtf8());
+}
+
+void TestCli::stopsAtCtrlCAndLeavesNothingHalfDone()
+{
+    QVERIFY(TestFiles::Write(path("movie.QQQ"), m_original.left(10)));
+    QVERIFY(TestFiles::Write(path("movie.avi"), m_original.left(10)));
+    // A tail of holes: long enough to be stopped, and no disk space used until it is copied.
+    QVERIFY(QFile::resize(path("movie.avi"), qint64(4) << 30));
+    const QString command = QStringLiteral("'%1' merge movie.QQQ > out.txt").arg(SALTWICK_CLI);
+    QProcess terminal;
+    terminal.setWorkingDirectory(m_dir->path());
+    terminal.start("script", {"-qec", command, "/dev/null"});
+    if (!terminal.waitForStarted())
+        QSKIP("script(1) is not installed");
+    // Once the bar shows, the copy runs: Ctrl-C at the terminal.
+    QByteArray shown;
+    while (!shown.contains('#') && terminal.state() == QProcess::Running) {
+        terminal.waitForReadyRead(1000);
+        shown += terminal.readAllStandardOutput();
+    }
+    if (shown.contains("61: "))
+        QSKIP("too little free space for the 4 GiB tail");
+    terminal.write("\x03");
+    QVERIFY(terminal.waitForFinished(120000));
+    shown += terminal.readAllStandardOutput();
+
+    QCOMPARE(terminal.exitCode(), 130);
+    QVERIFY2(shown.contains("Interrupted"), shown.constData());
+    QCOMPARE(TestFiles::Read(path("out.txt")), QByteArray());
+    // The good part is given back as it was.
+    QCOMPARE(TestFiles::Read(path("movie.QQQ")), m_original.left(10));
+    QVERIFY(!QFile::exists(path("movie-.avi")));
+}
+
+QTEST_MAIN(TestCli)
+#include "tst_cli.moc"
