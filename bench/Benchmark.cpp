@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QThread>
 
 #include <fcntl.h>
 #include <sys/statvfs.h>
@@ -114,6 +115,22 @@ bool Benchmark::settle() const
     const bool synced = ::syncfs(descriptor) == 0;
     ::close(descriptor);
     return synced || fail(QStringLiteral("cannot sync %1").arg(m_folder));
+}
+
+// XFS gives back the blocks of a removed file in the background, after the sync: the count
+// is taken once it stops changing, so that no run is credited with another's removal.
+qint64 Benchmark::settledUsedBytes() const
+{
+    qint64 used = usedBytes();
+    for (int check = 0; check < 40; ++check) {
+        QThread::msleep(50);
+        settle();
+        const qint64 now = usedBytes();
+        if (now == used)
+            break;
+        used = now;
+    }
+    return used;
 }
 
 qint64 Benchmark::usedBytes() const
@@ -360,7 +377,7 @@ bool Benchmark::measure(const Operation &operation) const
             const Contender &contender = operation.contenders[index];
             if (!contender.prepare() || !settle())
                 return false;
-            const qint64 usedBefore = usedBytes();
+            const qint64 usedBefore = settledUsedBytes();
             std::optional<Measured> measured = contender.run();
             if (!measured || !settle())
                 return false;

@@ -66,6 +66,7 @@ private:
     bool writeInputs(const QStringList &inputs) const;
     bool inputsUnchanged(const QStringList &inputs) const;
     qint64 usedBytes() const;
+    qint64 settledUsedBytes() const;
     bool measure(const Operation &operation) const;
     void report(const Operation &operation, const QList<QList<Measured>> &results) const;
     void reportResponsiveness(const QList<Measured> &saltwick, QStringList &fields) const;
