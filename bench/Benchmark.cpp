@@ -3,6 +3,7 @@
 #include "GoodPartSplit.h"
 #include "MergeBack.h"
 #include "PatternFile.h"
+#include "Report.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -16,28 +17,14 @@
 #include <algorithm>
 #include <cstdio>
 
+using Report::Fixed;
+using Report::Median;
+using Report::Say;
+
 namespace {
 
 // The part of the longer input beyond the split size, and the good part a merge starts from.
 const qint64 ExtraBytes = 100 * 1024 * 1024;
-
-void Say(const QString &line)
-{
-    std::printf("%s\n", qPrintable(line));
-    std::fflush(stdout);
-}
-
-double Median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const qsizetype middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
-
-QString Fixed(double value, int decimals)
-{
-    return QString::number(value, 'f', decimals);
-}
 
 double Milliseconds(qint64 nanoseconds)
 {
