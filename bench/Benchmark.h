@@ -15,16 +15,22 @@
 class Benchmark
 {
 public:
-    Benchmark(const QString &folder, qint64 size, int rounds);
+    enum Job { SplitWhole, SplitPart, Merge };
+    // What Saltwick is measured against: the tools that copy every byte, or `cp
+    // --reflink=always`, which shares blocks on file systems that can.
+    enum Yardstick { CopyingTools, SharedBlocks };
+
+    Benchmark(const QString &folder, qint64 size, int rounds, Yardstick yardstick);
 
     // False when a copy failed or made a wrong file.
-    bool run();
+    bool run(const QList<Job> &jobs);
 
 private:
     struct Measured
     {
         double seconds = 0;
         std::optional<CopyStats> copy; // Saltwick's runs only
+        qint64 spaceTaken = 0;         // bytes the file system lost to the run
     };
     struct Contender
     {
@@ -42,9 +48,11 @@ private:
         QList<Contender> contenders; // Saltwick first
     };
 
+    Operation operation(Job job) const;
     Operation splitWhole() const;
     Operation splitPart() const;
     Operation mergeBack() const;
+    Contender sharedCopy(const QString &source) const;
     Contender reference(const QString &name, const QString &output,
                         const QList<CommandStep> &steps) const;
     Contender withFreshGoodPart(Contender contender, const QString &goodPart) const;
@@ -53,10 +61,15 @@ private:
     std::optional<Measured> runSplit(const QString &source, const QString &goodPart) const;
     std::optional<Measured> runMerge(const QString &goodPart) const;
 
-    bool writeInputs() const;
-    bool inputsUnchanged() const;
+    QStringList inputsFor(const QList<Job> &jobs) const;
+    qint64 inputLength(const QString &name) const;
+    bool writeInputs(const QStringList &inputs) const;
+    bool inputsUnchanged(const QStringList &inputs) const;
+    qint64 usedBytes() const;
+    qint64 settledUsedBytes() const;
     bool measure(const Operation &operation) const;
     void report(const Operation &operation, const QList<QList<Measured>> &results) const;
+    void reportResponsiveness(const QList<Measured> &saltwick, QStringList &fields) const;
 
     QString path(const QString &name) const;
     bool settle() const;
@@ -66,4 +79,5 @@ private:
     qint64 m_size;
     qint64 m_extra;
     int m_rounds;
+    Yardstick m_yardstick;
 };

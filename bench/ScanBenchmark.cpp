@@ -2,6 +2,7 @@
 
 #include "AviScanner.h"
 #include "ProcessMemory.h"
+#include "Report.h"
 #include "TimedCommand.h"
 
 #include <QCoreApplication>
@@ -13,6 +14,10 @@
 #include <algorithm>
 #include <cstdio>
 
+using Report::Fixed;
+using Report::Median;
+using Report::Say;
+
 namespace {
 
 // Raw 640x480 frames at 25 a second and 8 kHz audio: quick to make, and about 37,000
@@ -20,24 +25,6 @@ namespace {
 const double BytesPerSecond = 640 * 480 * 3 / 2 * 25 + 8000;
 const double RatioTarget = 10;
 const double MemoryTargetMB = 8;
-
-void Say(const QString &line)
-{
-    std::printf("%s\n", qPrintable(line));
-    std::fflush(stdout);
-}
-
-double Median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const qsizetype middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
-
-QString Fixed(double value, int decimals)
-{
-    return QString::number(value, 'f', decimals);
-}
 
 QString Met(bool met)
 {

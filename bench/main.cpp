@@ -1,4 +1,5 @@
 #include "Benchmark.h"
+#include "LoopMount.h"
 #include "ScanBenchmark.h"
 
 #include <QCommandLineParser>
@@ -8,6 +9,35 @@
 
 #include <cstdio>
 
+namespace {
+
+// Split of the whole file and Merge Back at the chosen size, and Split of four times as
+// much, on a file system of `type` made in an image and mounted for the purpose.
+bool RunOnSharedBlocks(const QString &type, const QString &folder, qint64 size, int rounds)
+{
+    std::printf("\n== %s image, mounted through a loop device; yardstick cp --reflink=always\n",
+                qPrintable(type));
+    const QTemporaryDir imageFolder(folder + QStringLiteral("/saltwick-image-XXXXXX"));
+    // Room for the largest input twice over, in case nothing can be shared after all.
+    LoopMount mount(imageFolder.path(), type, 8 * size + (qint64(1) << 30));
+    if (!mount.isMounted()) {
+        std::printf("Skipped: %s\n", qPrintable(mount.whyNot()));
+        return true;
+    }
+    for (const qint64 bytes : {size, 4 * size}) {
+        const QTemporaryDir work(mount.filePath(QStringLiteral("saltwick-bench-XXXXXX")));
+        Benchmark benchmark(work.path(), bytes, rounds, Benchmark::SharedBlocks);
+        const QList<Benchmark::Job> jobs = bytes == size
+                                               ? QList{Benchmark::SplitWhole, Benchmark::Merge}
+                                               : QList{Benchmark::SplitWhole};
+        if (!benchmark.run(jobs))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
     // The copies yield to an event loop, as they do in the window.
@@ -16,7 +46,8 @@ int main(int argc, char *argv[])
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Times Split and Merge Back against cp, dd, head and tail."));
+        QStringLiteral("Times Split and Merge Back against cp, dd, head and tail, and against "
+                       "cp --reflink=always on XFS and btrfs."));
     parser.addHelpOption();
     const QCommandLineOption dirOption(
         QStringLiteral("dir"),
@@ -29,10 +60,19 @@ int main(int argc, char *argv[])
                                           QStringLiteral("Rounds to take the median of "
                                                          "(default 3)."),
                                           QStringLiteral("count"), QStringLiteral("3"));
+    const QCommandLineOption sharedOption(
+        QStringLiteral("shared"),
+        QStringLiteral("File systems that share blocks to measure in loop-mounted images, as "
+                       "root (default xfs,btrfs; none to leave them out)."),
+        QStringLiteral("types"), QStringLiteral("xfs,btrfs"));
+    const QCommandLineOption sharedOnlyOption(
+        QStringLiteral("shared-only"),
+        QStringLiteral("Measure only on the file systems that share blocks."));
     const QCommandLineOption scanOption(
         QStringLiteral("scan"),
         QStringLiteral("Time the damage scan of 1 GiB and 4 GiB AVIs against ffprobe instead."));
-    parser.addOptions({dirOption, sizeOption, roundsOption, scanOption});
+    parser.addOptions(
+        {dirOption, sizeOption, roundsOption, sharedOption, sharedOnlyOption, scanOption});
     parser.process(application);
 
     bool sizeRead = false;
@@ -45,17 +85,35 @@ int main(int argc, char *argv[])
         return 2;
     }
 
-    // Inside the chosen folder, so that the files share its file system, and removed after.
-    const QTemporaryDir folder(
-        QDir(parser.value(dirOption)).absoluteFilePath(QStringLiteral("saltwick-bench-XXXXXX")));
-    if (!folder.isValid()) {
-        std::fprintf(stderr, "saltwick-bench: %s\n", qPrintable(folder.errorString()));
-        return 1;
-    }
+    const QString folder = QDir(parser.value(dirOption)).absolutePath();
+    const qint64 size = mebibytes * 1024 * 1024;
     if (parser.isSet(scanOption)) {
-        ScanBenchmark scans(folder.path(), rounds);
+        const QTemporaryDir work(folder + QStringLiteral("/saltwick-bench-XXXXXX"));
+        if (!work.isValid()) {
+            std::fprintf(stderr, "saltwick-bench: %s\n", qPrintable(work.errorString()));
+            return 1;
+        }
+        ScanBenchmark scans(work.path(), rounds);
         return scans.run() ? 0 : 1;
     }
-    Benchmark benchmark(folder.path(), mebibytes * 1024 * 1024, rounds);
-    return benchmark.run() ? 0 : 1;
+    if (!parser.isSet(sharedOnlyOption)) {
+        // Inside the chosen folder, so that the files share its file system, and removed after.
+        const QTemporaryDir work(folder + QStringLiteral("/saltwick-bench-XXXXXX"));
+        if (!work.isValid()) {
+            std::fprintf(stderr, "saltwick-bench: %s\n", qPrintable(work.errorString()));
+            return 1;
+        }
+        std::printf("== the folder's own file system; yardsticks that copy every byte\n");
+        Benchmark benchmark(work.path(), size, rounds, Benchmark::CopyingTools);
+        if (!benchmark.run({Benchmark::SplitWhole, Benchmark::SplitPart, Benchmark::Merge}))
+            return 1;
+    }
+    const QString types = parser.value(sharedOption);
+    if (types == QLatin1String("none"))
+        return 0;
+    for (const QString &type : types.split(u',', Qt::SkipEmptyParts)) {
+        if (!RunOnSharedBlocks(type, folder, size, rounds))
+            return 1;
+    }
+    return 0;
 }

@@ -116,14 +116,37 @@ GoodPartSplit::Outcome GoodPartSplit::check()
     if (goodPartPath != Ready)
         return goodPartPath;
 
+    const qint64 needed = bytesToWrite();
     const qint64 freeBytes = FileProbe::FreeBytes(m_folder.path());
-    if (freeBytes >= 0 && freeBytes < m_size) {
+    if (freeBytes >= 0 && freeBytes < needed) {
         return fail(Failed, {RepairFailure::DiskFull,
                              tr("Disk full: the good part needs %1 bytes, %2 are free")
-                                 .arg(m_size)
+                                 .arg(needed)
                                  .arg(freeBytes)});
     }
     return Ready;
+}
+
+PiecePlan GoodPartSplit::plan() const
+{
+    PiecePlan plan;
+    plan.firstPosition = 1;
+    plan.byteCount = m_size;
+    plan.fullPieceFrom = PieceCopier::PieceSize;
+    plan.yieldsPerFullPiece = 2;
+    return plan;
+}
+
+// Blocks the good part shares with the source take no new space. A throwaway unnamed file
+// in the folder asks the file system whether they can be shared; without one, every byte
+// counts.
+qint64 GoodPartSplit::bytesToWrite() const
+{
+    RawFile probe;
+    bool refused = false;
+    if (probe.createUnnamedIn(m_folder, m_goodPartPath, refused) || refused)
+        return m_size;
+    return PieceCopier::BytesToWrite(m_source, probe, plan());
 }
 
 GoodPartSplit::Outcome GoodPartSplit::checkGoodPartPath()
@@ -188,13 +211,8 @@ GoodPartSplit::Outcome GoodPartSplit::run(QByteArray &chunkBuffer, const CopyHoo
     auto failure = createWorkingFile(target, hiddenName);
     bool stopped = false;
     if (!failure) {
-        PiecePlan plan;
-        plan.firstPosition = 1;
-        plan.byteCount = m_size;
-        plan.fullPieceFrom = PieceCopier::PieceSize;
-        plan.yieldsPerFullPiece = 2;
         PieceCopier copier(chunkBuffer, hooks);
-        failure = copier.copy(m_source, target, plan);
+        failure = copier.copy(m_source, target, plan());
         stopped = copier.stopped();
     }
     if (!failure)

@@ -49,6 +49,8 @@ public:
 private:
     Outcome fail(Outcome outcome, const RepairFailure &failure);
     Outcome checkGoodPartPath();
+    PiecePlan plan() const;
+    qint64 bytesToWrite() const;
     RawFile::Result moveFolderAway();
     RawFile::Result createWorkingFile(RawFile &file, QString &hiddenName);
     RawFile::Result putInPlace(RawFile &file, QString &hiddenName);

@@ -74,7 +74,14 @@ MergeBack::Status MergeBack::run(QByteArray &chunkBuffer, const CopyHooks &hooks
     const qint64 tail = companionIdentity.size - m_goodPartLength;
     if (tail < 1)
         return CompanionTooShort;
-    if (auto failure = checkBeforeWriting(tail))
+    PiecePlan plan;
+    plan.firstPosition = m_goodPartLength + 1;
+    plan.byteCount = tail;
+    // A remainder of up to a whole piece is copied as the last piece.
+    plan.fullPieceFrom = PieceCopier::PieceSize + 1;
+    plan.yieldsPerFullPiece = 1;
+    // Blocks the good part shares with the companion take no new space.
+    if (auto failure = checkBeforeWriting(PieceCopier::BytesToWrite(companion, goodPart, plan)))
         return fail(*failure);
     if (!m_differentJoinAccepted) {
         const JoinCheck::Comparison join
@@ -87,12 +94,6 @@ MergeBack::Status MergeBack::run(QByteArray &chunkBuffer, const CopyHooks &hooks
         }
     }
 
-    PiecePlan plan;
-    plan.firstPosition = m_goodPartLength + 1;
-    plan.byteCount = tail;
-    // A remainder of up to a whole piece is copied as the last piece.
-    plan.fullPieceFrom = PieceCopier::PieceSize + 1;
-    plan.yieldsPerFullPiece = 1;
     PieceCopier copier(chunkBuffer, hooks);
     auto failure = copier.copy(companion, goodPart, plan);
     if (!failure)
@@ -165,7 +166,7 @@ RawFile::Result MergeBack::stillNamed(const RawFile &goodPart) const
     return {};
 }
 
-RawFile::Result MergeBack::checkBeforeWriting(qint64 tail)
+RawFile::Result MergeBack::checkBeforeWriting(qint64 bytesToWrite)
 {
     if (m_folder.entry(m_fixedName)) {
         return RepairFailure(
@@ -181,10 +182,11 @@ RawFile::Result MergeBack::checkBeforeWriting(qint64 tail)
     if (auto failure = m_folder.checkWritable())
         return failure;
     const qint64 freeBytes = FileProbe::FreeBytes(m_folder.path());
-    if (freeBytes >= 0 && freeBytes < tail) {
-        return RepairFailure(
-            RepairFailure::DiskFull,
-            tr("Disk full: the merge needs %1 more bytes, %2 are free").arg(tail).arg(freeBytes));
+    if (freeBytes >= 0 && freeBytes < bytesToWrite) {
+        return RepairFailure(RepairFailure::DiskFull,
+                             tr("Disk full: the merge needs %1 more bytes, %2 are free")
+                                 .arg(bytesToWrite)
+                                 .arg(freeBytes));
     }
     return {};
 }

@@ -45,7 +45,7 @@ public:
 private:
     Status fail(const RepairFailure &failure);
     RawFile::Result openGoodPart(RawFile &goodPart);
-    RawFile::Result checkBeforeWriting(qint64 tail);
+    RawFile::Result checkBeforeWriting(qint64 bytesToWrite);
     RawFile::Result stillNamed(const RawFile &goodPart) const;
 
     QString m_goodPartPath;

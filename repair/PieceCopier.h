@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BackgroundSync.h"
 #include "RawFile.h"
 
 #include <QByteArray>
@@ -26,18 +27,25 @@ struct PiecePlan
     int yieldsPerFullPiece = 0;
 };
 
-// Copies a run of bytes to the same positions of another file in pieces of 3,000,000 bytes
-// that start 2,999,999 bytes apart. Consecutive pieces share one byte, written twice with
-// the same value. Memory stays at one piece held in the caller's buffer; where the kernel
-// can copy between the two files itself, the buffer is only sized, never filled.
+// Copies a run of bytes to the same positions of another file. The window sees pieces of
+// 3,000,000 bytes that start 2,999,999 bytes apart: its hand-overs come after each full
+// piece, and the caller's buffer is sized to each piece. Underneath, the bytes move in
+// stretches that end on the file system's block boundaries, which the kernel copies
+// fastest, and which it shares between the files instead of copying where the file system
+// can; only the unaligned ends are then copied. Memory stays at one piece, filled only
+// where the kernel cannot copy between the two files.
 class PieceCopier
 {
 public:
     static const qint64 PieceSize = 3000000;
     static const qint64 PieceStride = 2999999;
-    // Full pieces between two syncs during a copy: few enough that no sync, the last one
-    // included, holds the window up for long; enough that the syncs cost no speed.
-    static const int PiecesPerSync = 16;
+    // How far the disk may fall behind the copy. The writeback of each stretch starts as
+    // soon as it is copied, and the copy waits only for what was sent this long ago, so
+    // copying and writing overlap while the dirty data, and the final sync, stay small.
+    static const qint64 WritebackLag = 8 * PieceSize;
+    // How much written data a sync in the background takes to the disk at a time, so
+    // that the disk's cache empties as the copy runs and the sync at the end is short.
+    static const qint64 SyncEvery = 16 * PieceSize;
 
     PieceCopier(QByteArray &chunkBuffer, const CopyHooks &hooks)
         : m_chunkBuffer(chunkBuffer), m_hooks(hooks)
@@ -48,12 +56,26 @@ public:
     // The copy failed because it was asked to stop, not because of the files.
     bool stopped() const { return m_stopped; }
 
+    // The bytes that copying `plan` really writes: all of them, less the block-aligned bulk
+    // where the two files can share blocks.
+    static qint64 BytesToWrite(const RawFile &from, const RawFile &to, const PiecePlan &plan);
+
 private:
-    RawFile::Result movePiece(const RawFile &from, RawFile &to, qint64 position, qint64 size);
+    RawFile::Result copyUpTo(const RawFile &from, RawFile &to, qint64 end);
+    RawFile::Result moveStretch(const RawFile &from, RawFile &to, qint64 count);
+    RawFile::Result keepWritingBack(RawFile &to);
     void yieldToWindow();
 
     QByteArray &m_chunkBuffer;
     const CopyHooks &m_hooks;
+    qint64 m_blockSize = 4096;
+    // 1-based positions: the first byte not yet copied, the first whose writeback has not
+    // started, and the first the copy has not yet waited for.
+    qint64 m_nextPosition = 1;
+    qint64 m_writebackFrom = 1;
+    qint64 m_waitedUpTo = 1;
+    qint64 m_syncedUpTo = 1;
+    BackgroundSync m_backgroundSync;
     bool m_kernelRefused = false;
     bool m_stopped = false;
 };

@@ -7,11 +7,26 @@
 #include <QFile>
 
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+
+namespace {
+
+// Errors that only say the file system offers no such control over writeback; the final
+// sync still brings the data to the disk.
+bool WritebackUnsupported(int error)
+{
+    return error == EINVAL || error == ESPIPE || error == ENOSYS || error == EOPNOTSUPP;
+}
+
+} // namespace
 
 bool FileIdentity::isRegularFile() const
 {
@@ -208,6 +223,57 @@ RawFile::Result RawFile::copyRangeFrom(const RawFile &source, qint64 position, q
         movedAny = true;
         count -= moved;
     }
+    return {};
+}
+
+bool RawFile::canShareBlocksWith(const RawFile &source) const
+{
+    qint64 sourceLength = 0;
+    if (source.length(sourceLength))
+        return false;
+    // A clone of no bytes at the source's end passes every check a real one would, and
+    // fails the same way where the files cannot share blocks, but changes nothing.
+    file_clone_range range = {};
+    range.src_fd = source.m_descriptor;
+    range.src_offset = quint64(sourceLength);
+    range.src_length = 0;
+    range.dest_offset = 0;
+    int result;
+    do {
+        result = ::ioctl(m_descriptor, FICLONERANGE, &range);
+    } while (result != 0 && errno == EINTR);
+    return result == 0;
+}
+
+qint64 RawFile::blockSize() const
+{
+    const qint64 page = ::sysconf(_SC_PAGESIZE) > 0 ? ::sysconf(_SC_PAGESIZE) : 4096;
+    struct statfs status = {};
+    if (::fstatfs(m_descriptor, &status) != 0)
+        return page;
+    const qint64 block = status.f_bsize;
+    const bool powerOfTwo = block > 0 && (block & (block - 1)) == 0;
+    // Anything odd or very large is no block we could line pieces up with.
+    if (!powerOfTwo || block > 1024 * 1024)
+        return page;
+    return std::max(block, page);
+}
+
+RawFile::Result RawFile::startWriteback(qint64 position, qint64 count)
+{
+    if (::sync_file_range(m_descriptor, position - 1, count, SYNC_FILE_RANGE_WRITE) != 0
+        && !WritebackUnsupported(errno))
+        return failure(errno);
+    return {};
+}
+
+RawFile::Result RawFile::waitForWriteback(qint64 position, qint64 count)
+{
+    const unsigned int flags
+        = SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
+    if (::sync_file_range(m_descriptor, position - 1, count, flags) != 0
+        && !WritebackUnsupported(errno))
+        return failure(errno);
     return {};
 }
 

@@ -65,6 +65,19 @@ public:
     // these two files; the caller then copies through memory.
     Result copyRangeFrom(const RawFile &source, qint64 position, qint64 count, bool &refused);
 
+    // Whether the kernel can make this file share blocks with `source` instead of copying
+    // them: both on one file system that supports it (XFS with reflink, btrfs). Nothing is
+    // written to either file.
+    bool canShareBlocksWith(const RawFile &source) const;
+    // The unit in which blocks can be shared, and the alignment that makes the kernel's
+    // copy fastest: the file system's block size, at least a memory page.
+    qint64 blockSize() const;
+
+    // Starts writing `count` bytes from `position` back to the disk without waiting.
+    Result startWriteback(qint64 position, qint64 count);
+    // Waits until the bytes whose writeback was started have reached the disk.
+    Result waitForWriteback(qint64 position, qint64 count);
+
     // An advisory lock that every Saltwick takes on a file it is writing; false when another
     // open of the file holds it.
     bool tryLock();

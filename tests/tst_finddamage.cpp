@@ -513,7 +513,6 @@ void TestFindDamage::ignoresCommandsAndDefersCloseWhileScanning()
     QVERIFY(QTest::qWaitForWindowActive(&window.form));
     window.form.Form_Load(path);
     window.get<QPushButton>("cmdMerge")->setEnabled(true);
-    window.dialog.choices = {other};
 
     bool closedDuringScan = true;
     bool tried = false;
@@ -521,15 +520,7 @@ void TestFindDamage::ignoresCommandsAndDefersCloseWhileScanning()
         if (tried)
             return;
         tried = true;
-        window.click("cmdSplit");
-        window.click("cmdMerge");
-        window.click("cmdBrowse");
-        QMimeData data;
-        data.setUrls({QUrl::fromLocalFile(other)});
-        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(&window.form, &drop);
-        window.form.close();
-        closedDuringScan = !window.form.isVisible();
+        closedDuringScan = window.tryEveryCommandAndClose(other);
     });
     QTest::keyClick(&window.form, Qt::Key_F, Qt::ControlModifier);
 

@@ -13,6 +13,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QTest>
+#include <QUrl>
 
 // The window with scripted prompts and dialog, and short ways to reach its controls.
 class TestWindow
@@ -44,6 +45,22 @@ public:
         for (int i = 0; i < list->count(); ++i)
             items << list->item(i)->text();
         return items;
+    }
+
+    // What a user might try while the window is busy: every command, a drop of `other`
+    // (which the dialog would also choose) and a close. True when the window closed at once.
+    bool tryEveryCommandAndClose(const QString &other)
+    {
+        dialog.choices = {other};
+        click("cmdSplit");
+        click("cmdMerge");
+        click("cmdBrowse");
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(other)});
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&form, &drop);
+        form.close();
+        return !form.isVisible();
     }
 
     ScriptedPrompts prompts;
