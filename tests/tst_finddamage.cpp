@@ -475,9 +475,7 @@ void TestFindDamage::windowReports()
 
     const QString path = write("movie.avi", bytes);
     TestWindow window;
-    window.form.show();
-    window.form.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&window.form));
+    QVERIFY(window.showActive());
     window.form.Form_Load(path);
     QVERIFY(window.get<QLineEdit>("txtSize")->toolTip().contains("Ctrl+F"));
     QTest::keyClick(&window.form, Qt::Key_F, Qt::ControlModifier);
@@ -508,9 +506,7 @@ void TestFindDamage::ignoresCommandsAndDefersCloseWhileScanning()
     const QString path = write("movie.avi", handMadeAvi(QList<int>(5000, 2)));
     const QString other = write("other.avi", HtmlPage);
     TestWindow window;
-    window.form.show();
-    window.form.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&window.form));
+    QVERIFY(window.showActive());
     window.form.Form_Load(path);
     window.get<QPushButton>("cmdMerge")->setEnabled(true);
 

@@ -47,6 +47,14 @@ public:
         return items;
     }
 
+    // Shortcuts such as Ctrl+F reach only the active window.
+    bool showActive()
+    {
+        form.show();
+        form.activateWindow();
+        return QTest::qWaitForWindowActive(&form);
+    }
+
     // What a user might try while the window is busy: every command, a drop of `other`
     // (which the dialog would also choose) and a close. True when the window closed at once.
     bool tryEveryCommandAndClose(const QString &other)
