@@ -2,11 +2,11 @@
 
 #include "RawFile.h"
 
-#include <ctime>
+#include <atomic>
+#include <thread>
 
-// Brings a file's data to the disk while the caller goes on, through the kernel's
-// asynchronous I/O, so that the disk's cache empties during a copy instead of all at its
-// end. Where the kernel offers no such thing, it does nothing and the final sync does it all.
+// Brings a file's data to the disk on a thread of its own while the caller goes on, so
+// that the disk's cache empties during a copy instead of all at its end.
 class BackgroundSync
 {
 public:
@@ -16,7 +16,8 @@ public:
     BackgroundSync(const BackgroundSync &) = delete;
     BackgroundSync &operator=(const BackgroundSync &) = delete;
 
-    // Starts syncing the data of `file` unless a sync is still running.
+    // Starts syncing the data of `file` unless a sync is still running. Where no thread
+    // can be had, it does nothing and the final sync does it all.
     void start(const RawFile &file);
     // Whether the last sync started has ended; a failed one is reported once.
     bool finished(RawFile::Result &failure);
@@ -24,11 +25,8 @@ public:
     RawFile::Result wait();
 
 private:
-    bool setUp();
-    bool collect(const timespec *timeout, RawFile::Result &failure);
-
-    unsigned long m_context = 0;
-    bool m_unavailable = false;
-    bool m_running = false;
+    std::thread m_thread;
+    std::atomic<bool> m_done = false;
+    int m_error = 0;
     QString m_path;
 };

@@ -21,15 +21,28 @@ qint64 BoundaryAtOrAfter(qint64 position, qint64 blockSize)
 
 RawFile::Result PieceCopier::copy(const RawFile &from, RawFile &to, const PiecePlan &plan)
 {
+    RawFile::Result failure = copyPieces(from, to, plan);
+    // The sync in the background uses the file: it ends here, however the copy ended.
+    RawFile::Result synced = m_backgroundSync.wait();
+    if (!failure)
+        failure = synced;
+    if (!failure && m_hooks.progress)
+        m_hooks.progress(plan.byteCount, plan.byteCount);
+    return failure;
+}
+
+RawFile::Result PieceCopier::copyPieces(const RawFile &from, RawFile &to, const PiecePlan &plan)
+{
     m_blockSize = to.blockSize();
-    m_nextPosition = m_writebackFrom = m_waitedUpTo = m_syncedUpTo = plan.firstPosition;
+    m_nextPosition = plan.firstPosition;
+    m_syncedUpTo = m_syncingUpTo = plan.firstPosition;
     qint64 position = plan.firstPosition;
     qint64 remaining = plan.byteCount;
 
     while (remaining >= plan.fullPieceFrom) {
         m_chunkBuffer.resize(PieceSize);
-        // The piece's bytes after its last block boundary go with the next stretch.
-        const qint64 pieceEnd = BoundaryAtOrBefore(position + PieceSize, m_blockSize);
+        // The piece's bytes after its last stretch boundary go with the next stretch.
+        const qint64 pieceEnd = BoundaryAtOrBefore(position + PieceSize, StretchAlignment);
         if (auto failure = copyUpTo(from, to, pieceEnd))
             return failure;
         for (int i = 0; i < plan.yieldsPerFullPiece; ++i)
@@ -51,10 +64,6 @@ RawFile::Result PieceCopier::copy(const RawFile &from, RawFile &to, const PieceP
         if (auto failure = copyUpTo(from, to, plan.firstPosition + plan.byteCount))
             return failure;
     }
-    if (auto failure = m_backgroundSync.wait())
-        return failure;
-    if (m_hooks.progress)
-        m_hooks.progress(plan.byteCount, plan.byteCount);
     return {};
 }
 
@@ -81,7 +90,7 @@ RawFile::Result PieceCopier::copyUpTo(const RawFile &from, RawFile &to, qint64 e
     }
     if (auto failure = moveStretch(from, to, end - m_nextPosition))
         return failure;
-    return keepWritingBack(to);
+    return keepSyncing(to);
 }
 
 RawFile::Result PieceCopier::moveStretch(const RawFile &from, RawFile &to, qint64 count)
@@ -110,24 +119,20 @@ RawFile::Result PieceCopier::moveStretch(const RawFile &from, RawFile &to, qint6
     return {};
 }
 
-RawFile::Result PieceCopier::keepWritingBack(RawFile &to)
+RawFile::Result PieceCopier::keepSyncing(const RawFile &to)
 {
-    if (auto failure = to.startWriteback(m_writebackFrom, m_nextPosition - m_writebackFrom))
-        return failure;
-    m_writebackFrom = m_nextPosition;
-    const qint64 waitUpTo = m_nextPosition - WritebackLag;
-    if (waitUpTo > m_waitedUpTo) {
-        if (auto failure = to.waitForWriteback(m_waitedUpTo, waitUpTo - m_waitedUpTo))
-            return failure;
-        m_waitedUpTo = waitUpTo;
-    }
+    // One sync follows another, each taking what was copied before it started; the copy
+    // waits for one only when it is too far ahead of what is on the disk.
     RawFile::Result failure;
-    if (m_backgroundSync.finished(failure) && !failure
-        && m_waitedUpTo - m_syncedUpTo >= SyncEvery) {
-        m_backgroundSync.start(to);
-        m_syncedUpTo = m_waitedUpTo;
-    }
-    return failure;
+    const bool tooFarAhead = m_nextPosition - m_syncedUpTo > SyncLag;
+    const bool ended = tooFarAhead ? (failure = m_backgroundSync.wait(), true)
+                                   : m_backgroundSync.finished(failure);
+    if (failure || !ended)
+        return failure;
+    m_syncedUpTo = m_syncingUpTo;
+    m_backgroundSync.start(to);
+    m_syncingUpTo = m_nextPosition;
+    return {};
 }
 
 void PieceCopier::yieldToWindow()

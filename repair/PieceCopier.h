@@ -30,22 +30,24 @@ struct PiecePlan
 // Copies a run of bytes to the same positions of another file. The window sees pieces of
 // 3,000,000 bytes that start 2,999,999 bytes apart: its hand-overs come after each full
 // piece, and the caller's buffer is sized to each piece. Underneath, the bytes move in
-// stretches that end on the file system's block boundaries, which the kernel copies
-// fastest, and which it shares between the files instead of copying where the file system
-// can; only the unaligned ends are then copied. Memory stays at one piece, filled only
-// where the kernel cannot copy between the two files.
+// stretches that end on mebibyte boundaries, which the kernel copies fastest, and which
+// it shares between the files instead of copying where the file system can; only the
+// unaligned ends are then copied. Memory stays at one piece, filled only where the kernel
+// cannot copy between the two files.
 class PieceCopier
 {
 public:
     static const qint64 PieceSize = 3000000;
     static const qint64 PieceStride = 2999999;
-    // How far the disk may fall behind the copy. The writeback of each stretch starts as
-    // soon as it is copied, and the copy waits only for what was sent this long ago, so
-    // copying and writing overlap while the dirty data, and the final sync, stay small.
-    static const qint64 WritebackLag = 8 * PieceSize;
-    // How much written data a sync in the background takes to the disk at a time, so
-    // that the disk's cache empties as the copy runs and the sync at the end is short.
-    static const qint64 SyncEvery = 16 * PieceSize;
+    // Where stretches end. The kernel copies stretches that line up with whole mebibytes
+    // markedly faster than ones that merely line up with blocks; a mebibyte is a whole
+    // number of blocks on every file system we share blocks on.
+    static const qint64 StretchAlignment = 1024 * 1024;
+    // How far the disk may fall behind the copy. Syncs run one after another in the
+    // background, each taking what was copied before it started, so copying and writing
+    // overlap and the disk gets large runs to write. The copy waits only when it is this
+    // far ahead of the last completed sync, which keeps the sync before "Done" short.
+    static const qint64 SyncLag = 64 * PieceSize;
 
     PieceCopier(QByteArray &chunkBuffer, const CopyHooks &hooks)
         : m_chunkBuffer(chunkBuffer), m_hooks(hooks)
@@ -61,20 +63,20 @@ public:
     static qint64 BytesToWrite(const RawFile &from, const RawFile &to, const PiecePlan &plan);
 
 private:
+    RawFile::Result copyPieces(const RawFile &from, RawFile &to, const PiecePlan &plan);
     RawFile::Result copyUpTo(const RawFile &from, RawFile &to, qint64 end);
     RawFile::Result moveStretch(const RawFile &from, RawFile &to, qint64 count);
-    RawFile::Result keepWritingBack(RawFile &to);
+    RawFile::Result keepSyncing(const RawFile &to);
     void yieldToWindow();
 
     QByteArray &m_chunkBuffer;
     const CopyHooks &m_hooks;
     qint64 m_blockSize = 4096;
-    // 1-based positions: the first byte not yet copied, the first whose writeback has not
-    // started, and the first the copy has not yet waited for.
+    // 1-based positions: the first byte not yet copied, the first not known to be on the
+    // disk, and the first the running sync does not take.
     qint64 m_nextPosition = 1;
-    qint64 m_writebackFrom = 1;
-    qint64 m_waitedUpTo = 1;
     qint64 m_syncedUpTo = 1;
+    qint64 m_syncingUpTo = 1;
     BackgroundSync m_backgroundSync;
     bool m_kernelRefused = false;
     bool m_stopped = false;

@@ -17,17 +17,6 @@
 #include <algorithm>
 #include <cerrno>
 
-namespace {
-
-// Errors that only say the file system offers no such control over writeback; the final
-// sync still brings the data to the disk.
-bool WritebackUnsupported(int error)
-{
-    return error == EINVAL || error == ESPIPE || error == ENOSYS || error == EOPNOTSUPP;
-}
-
-} // namespace
-
 bool FileIdentity::isRegularFile() const
 {
     return S_ISREG(mode);
@@ -257,24 +246,6 @@ qint64 RawFile::blockSize() const
     if (!powerOfTwo || block > 1024 * 1024)
         return page;
     return std::max(block, page);
-}
-
-RawFile::Result RawFile::startWriteback(qint64 position, qint64 count)
-{
-    if (::sync_file_range(m_descriptor, position - 1, count, SYNC_FILE_RANGE_WRITE) != 0
-        && !WritebackUnsupported(errno))
-        return failure(errno);
-    return {};
-}
-
-RawFile::Result RawFile::waitForWriteback(qint64 position, qint64 count)
-{
-    const unsigned int flags
-        = SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
-    if (::sync_file_range(m_descriptor, position - 1, count, flags) != 0
-        && !WritebackUnsupported(errno))
-        return failure(errno);
-    return {};
 }
 
 RawFile::Result RawFile::truncate(qint64 bytes)

@@ -73,11 +73,6 @@ public:
     // copy fastest: the file system's block size, at least a memory page.
     qint64 blockSize() const;
 
-    // Starts writing `count` bytes from `position` back to the disk without waiting.
-    Result startWriteback(qint64 position, qint64 count);
-    // Waits until the bytes whose writeback was started have reached the disk.
-    Result waitForWriteback(qint64 position, qint64 count);
-
     // An advisory lock that every Saltwick takes on a file it is writing; false when another
     // open of the file holds it.
     bool tryLock();
