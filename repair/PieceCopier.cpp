@@ -34,6 +34,8 @@ RawFile::Result PieceCopier::copy(const RawFile &from, RawFile &to, const PieceP
 RawFile::Result PieceCopier::copyPieces(const RawFile &from, RawFile &to, const PiecePlan &plan)
 {
     m_blockSize = to.blockSize();
+    // Shared blocks are on the disk already; the final sync takes the few bytes copied.
+    m_syncsInBackground = !to.canShareBlocksWith(from);
     m_nextPosition = plan.firstPosition;
     m_syncedUpTo = m_syncingUpTo = plan.firstPosition;
     qint64 position = plan.firstPosition;
@@ -121,6 +123,8 @@ RawFile::Result PieceCopier::moveStretch(const RawFile &from, RawFile &to, qint6
 
 RawFile::Result PieceCopier::keepSyncing(const RawFile &to)
 {
+    if (!m_syncsInBackground)
+        return {};
     // One sync follows another, each taking what was copied before it started; the copy
     // waits for one only when it is too far ahead of what is on the disk.
     RawFile::Result failure;

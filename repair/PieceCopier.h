@@ -77,6 +77,7 @@ private:
     qint64 m_nextPosition = 1;
     qint64 m_syncedUpTo = 1;
     qint64 m_syncingUpTo = 1;
+    bool m_syncsInBackground = true;
     BackgroundSync m_backgroundSync;
     bool m_kernelRefused = false;
     bool m_stopped = false;
