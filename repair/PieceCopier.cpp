@@ -38,6 +38,8 @@ RawFile::Result PieceCopier::copyPieces(const RawFile &from, RawFile &to, const 
     m_syncsInBackground = !to.canShareBlocksWith(from);
     m_nextPosition = plan.firstPosition;
     m_syncedUpTo = m_syncingUpTo = plan.firstPosition;
+    m_syncLag = LeastSyncLag;
+    m_bytesSynced = m_timeSyncing = 0;
     qint64 position = plan.firstPosition;
     qint64 remaining = plan.byteCount;
 
@@ -128,15 +130,30 @@ RawFile::Result PieceCopier::keepSyncing(const RawFile &to)
     // One sync follows another, each taking what was copied before it started; the copy
     // waits for one only when it is too far ahead of what is on the disk.
     RawFile::Result failure;
-    const bool tooFarAhead = m_nextPosition - m_syncedUpTo > SyncLag;
+    const bool tooFarAhead = m_nextPosition - m_syncedUpTo > m_syncLag;
     const bool ended = tooFarAhead ? (failure = m_backgroundSync.wait(), true)
                                    : m_backgroundSync.finished(failure);
     if (failure || !ended)
         return failure;
+    if (m_syncingUpTo > m_syncedUpTo)
+        fitLagToDisk(m_syncingUpTo - m_syncedUpTo, m_syncClock.nsecsElapsed());
     m_syncedUpTo = m_syncingUpTo;
     m_backgroundSync.start(to);
+    m_syncClock.start();
     m_syncingUpTo = m_nextPosition;
     return {};
+}
+
+// The disk's speed is taken over all syncs so far, and the lag at most doubles at a time:
+// one sync alone can be far faster than the disk, when a burst of writes was let through.
+void PieceCopier::fitLagToDisk(qint64 syncedBytes, qint64 nanoseconds)
+{
+    m_bytesSynced += syncedBytes;
+    m_timeSyncing += nanoseconds;
+    const double bytesPerSecond
+        = double(m_bytesSynced) / double(std::max<qint64>(m_timeSyncing, 1)) * 1e9;
+    m_syncLag = std::clamp(qint64(bytesPerSecond * LongestWait), LeastSyncLag,
+                           std::min(2 * m_syncLag, MostSyncLag));
 }
 
 void PieceCopier::yieldToWindow()

@@ -4,6 +4,7 @@
 #include "RawFile.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 
 #include <functional>
 
@@ -45,9 +46,13 @@ public:
     static const qint64 StretchAlignment = 1024 * 1024;
     // How far the disk may fall behind the copy. Syncs run one after another in the
     // background, each taking what was copied before it started, so copying and writing
-    // overlap and the disk gets large runs to write. The copy waits only when it is this
-    // far ahead of the last completed sync, which keeps the sync before "Done" short.
-    static const qint64 SyncLag = 64 * PieceSize;
+    // overlap and the disk gets large runs to write. The copy waits only when it is
+    // further ahead of the last completed sync than the disk, at the last sync's speed,
+    // writes in LongestWait; so the waits, and the sync before "Done", stay short on a
+    // slow disk too. The lag starts at its least and is kept within these bounds.
+    static constexpr qint64 LeastSyncLag = 2 * PieceSize;
+    static constexpr qint64 MostSyncLag = 64 * PieceSize;
+    static constexpr double LongestWait = 0.15; // seconds
 
     PieceCopier(QByteArray &chunkBuffer, const CopyHooks &hooks)
         : m_chunkBuffer(chunkBuffer), m_hooks(hooks)
@@ -67,6 +72,7 @@ private:
     RawFile::Result copyUpTo(const RawFile &from, RawFile &to, qint64 end);
     RawFile::Result moveStretch(const RawFile &from, RawFile &to, qint64 count);
     RawFile::Result keepSyncing(const RawFile &to);
+    void fitLagToDisk(qint64 syncedBytes, qint64 nanoseconds);
     void yieldToWindow();
 
     QByteArray &m_chunkBuffer;
@@ -78,6 +84,11 @@ private:
     qint64 m_syncedUpTo = 1;
     qint64 m_syncingUpTo = 1;
     bool m_syncsInBackground = true;
+    qint64 m_syncLag = LeastSyncLag;
+    QElapsedTimer m_syncClock;
+    // What the completed syncs took to the disk, and how long they took, in nanoseconds.
+    qint64 m_bytesSynced = 0;
+    qint64 m_timeSyncing = 0;
     BackgroundSync m_backgroundSync;
     bool m_kernelRefused = false;
     bool m_stopped = false;
