@@ -47,9 +47,9 @@ public:
     // How far the disk may fall behind the copy. Syncs run one after another in the
     // background, each taking what was copied before it started, so copying and writing
     // overlap and the disk gets large runs to write. The copy waits only when it is
-    // further ahead of the last completed sync than the disk, at the last sync's speed,
-    // writes in LongestWait; so the waits, and the sync before "Done", stay short on a
-    // slow disk too. The lag starts at its least and is kept within these bounds.
+    // further ahead of the last completed sync than the disk, at the speed the syncs so
+    // far have shown, writes in LongestWait; so the waits, and the sync before "Done",
+    // stay short on a slow disk too. The lag starts at its least and stays within these.
     static constexpr qint64 LeastSyncLag = 2 * PieceSize;
     static constexpr qint64 MostSyncLag = 64 * PieceSize;
     static constexpr double LongestWait = 0.15; // seconds
