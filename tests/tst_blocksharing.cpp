@@ -2,9 +2,9 @@
 #include "LoopMount.h"
 #include "MergeBack.h"
 #include "TestFiles.h"
+#include "TestFolder.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <fcntl.h>
@@ -33,7 +33,7 @@ private slots:
 private:
     QString path(const QString &name) const { return m_mount->filePath(name); }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<TestFolder> m_dir;
     std::unique_ptr<LoopMount> m_mount;
 };
 
@@ -66,7 +66,7 @@ void TestBlockSharing::initTestCase_data()
 void TestBlockSharing::init()
 {
     QFETCH_GLOBAL(QString, type);
-    m_dir = std::make_unique<QTemporaryDir>();
+    m_dir = std::make_unique<TestFolder>();
     QVERIFY(m_dir->isValid());
     m_mount = std::make_unique<LoopMount>(m_dir->path(), type, ImageBytes);
     if (!m_mount->isMounted())

@@ -1,11 +1,11 @@
 #include "FileSizeLimit.h"
 #include "TestFiles.h"
+#include "TestFolder.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <fcntl.h>
@@ -64,7 +64,7 @@ private:
 
     QByteArray m_original;
     QByteArray m_movie;
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<TestFolder> m_dir;
 };
 
 void TestCli::initTestCase()
@@ -76,7 +76,7 @@ void TestCli::initTestCase()
 
 void TestCli::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
+    m_dir = std::make_unique<TestFolder>();
     QVERIFY(m_dir->isValid());
     QVERIFY(QDir(m_dir->path()).mkdir("data"));
 }
@@ -110,7 +110,7 @@ TestCli::Outcome TestCli::run(const QStringList &arguments)
 bool TestCli::writeMovies(const QString &intact, const QString &damaged)
 {
     if (m_movie.isEmpty()) {
-        QTemporaryDir folder;
+        TestFolder folder;
         const QString made = folder.filePath("made.avi");
         QProcess ffmpeg;
         ffmpeg.start("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "testsrc=size=640x480:rate=25",

@@ -1,5 +1,6 @@
 #include "StatusLine.h"
 #include "TestFiles.h"
+#include "TestFolder.h"
 #include "TestWindow.h"
 #include "Translations.h"
 
@@ -9,7 +10,6 @@
 #include <QHelpEvent>
 #include <QProcess>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QToolTip>
 #include <QTranslator>
 
@@ -110,7 +110,7 @@ void TestDesktop::returnPresses()
 
 void TestDesktop::longStatusIsElidedInTheMiddle()
 {
-    QTemporaryDir dir;
+    TestFolder dir;
     const QString folder = dir.filePath(QString(30, u'f') + u'/' + QString(30, u'g'));
     QVERIFY(QDir().mkpath(folder));
     const QString movie = folder + QStringLiteral("/the movie.avi");

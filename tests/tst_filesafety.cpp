@@ -3,10 +3,10 @@
 #include "MergeBack.h"
 #include "TerminationSignals.h"
 #include "TestFiles.h"
+#include "TestFolder.h"
 #include "TestWindow.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 #include <QUrl>
 
 #include <dirent.h>
@@ -66,7 +66,7 @@ private:
 
     QByteArray m_good;
     QByteArray m_companion;
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<TestFolder> m_dir;
     std::unique_ptr<CurrentFolder> m_here;
 };
 
@@ -128,7 +128,7 @@ void TestFileSafety::initTestCase()
 void TestFileSafety::init()
 {
     m_here.reset();
-    m_dir = std::make_unique<QTemporaryDir>();
+    m_dir = std::make_unique<TestFolder>();
     QVERIFY(m_dir->isValid());
     // Others may enter the folder, as the unprivileged user of some tests must.
     QVERIFY(QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::WriteOwner
@@ -188,7 +188,7 @@ void TestFileSafety::mergeNeverWritesThroughALink_data()
 void TestFileSafety::mergeNeverWritesThroughALink()
 {
     QFETCH(bool, symbolic);
-    QTemporaryDir elsewhere;
+    TestFolder elsewhere;
     const QString other = elsewhere.filePath("precious.bin");
     QVERIFY(TestFiles::Write(other, m_good));
     QVERIFY(TestFiles::Write(path("movie.avi"), m_companion));
@@ -221,7 +221,7 @@ void TestFileSafety::splitRefusesWhatItMustNotReplace()
 {
     QFETCH(QString, obstacle);
     QVERIFY(TestFiles::Write(path("movie.avi"), m_companion));
-    QTemporaryDir elsewhere;
+    TestFolder elsewhere;
     const QString other = elsewhere.filePath("other.bin");
     QVERIFY(TestFiles::Write(other, m_good));
     if (obstacle == "pipe")
@@ -416,7 +416,7 @@ void TestFileSafety::fallbackCopyRefusesAShortRead()
 {
     // Between two file systems the pieces go through memory; a source that shrinks under
     // the copy must fail it, not fill the good part with whatever the buffer held.
-    QTemporaryDir elsewhere(QStringLiteral("/dev/shm/saltwick-XXXXXX"));
+    TestFolder elsewhere(QStringLiteral("/dev/shm/saltwick-XXXXXX"));
     if (!elsewhere.isValid())
         QSKIP("no second file system at /dev/shm");
     const QString far = elsewhere.filePath("movie.avi");

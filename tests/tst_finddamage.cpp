@@ -1,6 +1,7 @@
 #include "AviScanner.h"
 #include "ErrorOffset.h"
 #include "TestFiles.h"
+#include "TestFolder.h"
 #include "TestWindow.h"
 
 #include <QAction>
@@ -12,7 +13,6 @@
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
 
@@ -192,7 +192,7 @@ private:
     const Sample *sample(const QString &name) const;
     QString write(const QString &name, const QByteArray &bytes);
 
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<TestFolder> m_dir;
     Sample m_small;
     Sample m_openDml;
 };
@@ -200,7 +200,7 @@ private:
 void TestFindDamage::initTestCase()
 {
     QApplication::setApplicationName(QStringLiteral("Saltwick"));
-    m_dir = std::make_unique<QTemporaryDir>();
+    m_dir = std::make_unique<TestFolder>();
     QVERIFY(m_dir->isValid());
 
     // Video and audio with a legacy index: a few seconds of MPEG-4 and PCM.

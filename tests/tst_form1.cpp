@@ -1,4 +1,5 @@
 #include "TestFiles.h"
+#include "TestFolder.h"
 #include "TestWindow.h"
 
 #include <QApplication>
@@ -9,7 +10,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 
 class TestForm1 : public QObject
@@ -183,7 +183,7 @@ void TestForm1::startUpWithoutArgument()
     QFETCH(QStringList, files);
     QFETCH(QStringList, listed);
 
-    QTemporaryDir dir;
+    TestFolder dir;
     for (const QString &file : files)
         QVERIFY(TestFiles::WritePattern(dir.filePath(file), 10));
     CurrentFolder here(dir.path());
@@ -205,7 +205,7 @@ void TestForm1::startUpWithoutArgument()
 
 void TestForm1::startUpWithFile()
 {
-    QTemporaryDir dir;
+    TestFolder dir;
     const QString movie = dir.filePath("Movie One.avi");
     QVERIFY(TestFiles::WritePattern(movie, 500));
     // A pending merge in the current folder is not looked for when a file is given.
@@ -226,7 +226,7 @@ void TestForm1::startUpWithFile()
 
 void TestForm1::startUpWithGoodPart()
 {
-    QTemporaryDir dir;
+    TestFolder dir;
     const QString goodPart = dir.filePath("movie.QQQ");
     QVERIFY(TestFiles::WritePattern(goodPart, 700));
     QVERIFY(TestFiles::WritePattern(dir.filePath("movie.avi"), 900));
@@ -243,7 +243,7 @@ void TestForm1::startUpWithGoodPart()
 
 void TestForm1::startUpWithRelativePathAndBlanks()
 {
-    QTemporaryDir dir;
+    TestFolder dir;
     QVERIFY(QDir(dir.path()).mkpath("films"));
     QVERIFY(TestFiles::WritePattern(dir.filePath("films/my movie.avi"), 1234));
     CurrentFolder here(dir.path());
@@ -277,7 +277,7 @@ void TestForm1::startUpWithUnreadablePath()
     QFETCH(QString, argument);
     QFETCH(QString, mentioned);
 
-    QTemporaryDir dir;
+    TestFolder dir;
     QVERIFY(QDir(dir.path()).mkpath("films"));
     QVERIFY(TestFiles::WritePattern(dir.filePath("movie.avi"), 10));
     CurrentFolder here(dir.path());
@@ -295,7 +295,7 @@ void TestForm1::startUpWithUnreadablePath()
 
 void TestForm1::longFileName()
 {
-    QTemporaryDir dir;
+    TestFolder dir;
     const QString root = QDir(dir.path()).canonicalPath();
     QVERIFY(QDir(root).mkpath("Program Files/.hidden"));
     QVERIFY(TestFiles::WritePattern(root + "/Program Files/Movie one.avi", 3));

@@ -1,9 +1,9 @@
 #include "GoodPartSplit.h"
 #include "MergeBack.h"
+#include "TestFolder.h"
 
 #include <QFile>
 #include <QMap>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <sys/stat.h>
@@ -28,7 +28,7 @@ private slots:
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<TestFolder> m_dir;
 };
 
 namespace {
@@ -114,7 +114,7 @@ bool LargeCopiesWanted()
 void TestLargeFiles::initTestCase()
 {
     // A file system that cannot keep holes would write every byte of these files.
-    QTemporaryDir dir;
+    TestFolder dir;
     QVERIFY(dir.isValid());
     QFile probe(dir.filePath(QStringLiteral("probe")));
     QVERIFY(probe.open(QIODevice::WriteOnly));
@@ -128,7 +128,7 @@ void TestLargeFiles::initTestCase()
 
 void TestLargeFiles::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
+    m_dir = std::make_unique<TestFolder>();
     QVERIFY(m_dir->isValid());
 }
 

@@ -1,4 +1,5 @@
 #include "TestFiles.h"
+#include "TestFolder.h"
 #include "TestWindow.h"
 
 #include <QAbstractItemView>
@@ -6,7 +7,6 @@
 #include <QDragEnterEvent>
 #include <QFile>
 #include <QMimeData>
-#include <QTemporaryDir>
 
 class TestLoading : public QObject
 {
@@ -26,12 +26,12 @@ private:
     static QWidget *dropTarget(TestWindow &window, const QString &name);
     QString path(const QString &name) const { return m_dir->filePath(name); }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<TestFolder> m_dir;
 };
 
 void TestLoading::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
+    m_dir = std::make_unique<TestFolder>();
     QVERIFY(m_dir->isValid());
     QVERIFY(TestFiles::WritePattern(path("movie.QQQ"), 1234));
     QVERIFY(TestFiles::WritePattern(path("movie.avi"), 5678));

@@ -1,10 +1,10 @@
 #include "FileSizeLimit.h"
 #include "TestFiles.h"
+#include "TestFolder.h"
 #include "TestWindow.h"
 
 #include <QFile>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 
 #include <csignal>
 
@@ -39,7 +39,7 @@ private:
 
     QByteArray m_good;
     QByteArray m_companion;
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<TestFolder> m_dir;
     std::unique_ptr<CurrentFolder> m_here;
 };
 
@@ -57,7 +57,7 @@ void TestMerge::initTestCase()
 void TestMerge::init()
 {
     m_here.reset();
-    m_dir = std::make_unique<QTemporaryDir>();
+    m_dir = std::make_unique<TestFolder>();
     QVERIFY(m_dir->isValid());
     m_here = std::make_unique<CurrentFolder>(m_dir->path());
 }

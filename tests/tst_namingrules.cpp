@@ -1,9 +1,9 @@
 #include "NamingRules.h"
 #include "TestFiles.h"
+#include "TestFolder.h"
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace NamingRules;
@@ -125,7 +125,7 @@ void TestNamingRules::isPendingMerge()
     QFETCH(QString, candidate);
     QFETCH(bool, pending);
 
-    QTemporaryDir dir;
+    TestFolder dir;
     QVERIFY(dir.isValid());
     for (const QString &file : files) {
         if (file.endsWith(u'/'))

@@ -1,12 +1,12 @@
 #include "FileSizeLimit.h"
 #include "TestFiles.h"
+#include "TestFolder.h"
 #include "TestWindow.h"
 
 #include <QFile>
 #include <QListWidget>
 #include <QMimeData>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 
 #include <sys/stat.h>
 
@@ -39,8 +39,8 @@ private slots:
 private:
     QString makeSource(const QString &name, qint64 size);
     QByteArray m_pattern;
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<QTemporaryDir> m_dataHome;
+    std::unique_ptr<TestFolder> m_dir;
+    std::unique_ptr<TestFolder> m_dataHome;
 };
 
 void TestSplit::initTestCase()
@@ -51,10 +51,10 @@ void TestSplit::initTestCase()
 
 void TestSplit::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
+    m_dir = std::make_unique<TestFolder>();
     QVERIFY(m_dir->isValid());
     // The desktop trash, where a folder in the good part's way goes, is the test's own.
-    m_dataHome = std::make_unique<QTemporaryDir>();
+    m_dataHome = std::make_unique<TestFolder>();
     QVERIFY(m_dataHome->isValid());
     qputenv("XDG_DATA_HOME", QFile::encodeName(m_dataHome->filePath("data")));
 }
@@ -129,7 +129,7 @@ void TestSplit::copiesTheLeadingBytes()
 void TestSplit::copiesFromAnotherFileSystem()
 {
     // The kernel will not copy between two file systems; the pieces then go through memory.
-    QTemporaryDir elsewhere(QStringLiteral("/dev/shm/saltwick-XXXXXX"));
+    TestFolder elsewhere(QStringLiteral("/dev/shm/saltwick-XXXXXX"));
     if (!elsewhere.isValid())
         QSKIP("no second file system at /dev/shm");
     const QString far = elsewhere.filePath("movie.avi");
