@@ -1,16 +1,16 @@
 #include "Form1.h"
 
 #include "AviScanner.h"
-#include "ErrorOffset.h"
 #include "FileDialog.h"
 #include "FileListBox.h"
 #include "FileProbe.h"
 #include "Folder.h"
 #include "Form1Accessible.h"
 #include "GoodPartSplit.h"
-#include "MergeBack.h"
 #include "NamingRules.h"
+#include "PendingMerges.h"
 #include "Prompts.h"
+#include "Repair.h"
 #include "StatusLine.h"
 #include "TerminationSignals.h"
 
@@ -330,7 +330,7 @@ void Form1::Form_Load(const QString &commandLine)
         }
         for (int i = 0; i < File1->count(); ++i) {
             const QString name = File1->item(i)->text();
-            if (NamingRules::IsPendingMerge(name))
+            if (PendingMerges::IsPendingMerge(name))
                 AddPendingMerge(name);
         }
         return;
@@ -344,7 +344,7 @@ void Form1::Form_Load(const QString &commandLine)
     if (!showFileLength(path))
         return;
     // "Open with" on a good part lists it, as a drop does.
-    if (NamingRules::IsPendingMerge(path))
+    if (PendingMerges::IsPendingMerge(path))
         AddPendingMerge(path);
     txtFile->setText(GetLongFileName(path));
     Label1->setText(shown(txtFile->text()));
@@ -364,7 +364,7 @@ bool Form1::acceptsName(const QString &path)
 void Form1::removeLeftoversIn(const QString &folderPart)
 {
     Folder folder;
-    if (!folder.open(folderPart))
+    if (folder.open(folderPart))
         folder.removeLeftoverWorkingFiles();
 }
 
@@ -405,13 +405,13 @@ void Form1::AddPendingMerge(const QString &goodPart)
 
 bool Form1::showFileLength(const QString &path)
 {
-    const FileProbe::Measurement file = FileProbe::MeasureFile(path);
-    if (file.failure) {
+    const Expected<qint64> length = FileProbe::MeasureFile(path);
+    if (!length) {
         txtSize->clear();
-        Label1->setText(file.failure->description());
+        Label1->setText(length.failure().description());
         return false;
     }
-    txtSize->setText(QString::number(file.length));
+    txtSize->setText(QString::number(*length));
     return true;
 }
 
@@ -447,7 +447,7 @@ void Form1::Form_OLEDragDrop(QDropEvent *event)
     const QString path = files.last();
     if (!acceptsName(path))
         return;
-    if (NamingRules::IsPendingMerge(path))
+    if (PendingMerges::IsPendingMerge(path))
         AddPendingMerge(path);
     loadFile(path);
 }
@@ -476,70 +476,56 @@ void Form1::cmdSplit_Click()
     OperationScope running(*this);
 
     Label1->setText(tr("Making a new file, please wait..."));
-    const ErrorOffset::Entry entry = ErrorOffset::ApplyErrorOffset(txtSize->text());
-    if (entry.status == ErrorOffset::Entry::Unreadable) {
-        m_prompts.showMessage(ErrorOffset::IncorrectSizeMessage());
-        txtSize->setFocus();
-        return;
-    }
-    if (entry.status == ErrorOffset::Entry::Rewritten)
-        txtSize->setText(entry.text);
-    if (txtFile->text().isEmpty())
-        Label1->setText(tr("No file to load"));
-
     const QString source = txtFile->text();
-    if (source.trimmed().isEmpty() || !FileProbe::IsOrdinaryFile(source)) {
-        m_prompts.showMessage(GoodPartSplit::refusalMessage(GoodPartSplit::SourceMissing));
-        cmdBrowse->setFocus();
-        return;
-    }
-    const std::optional<qint64> size = ErrorOffset::ReadSplitSize(txtSize->text());
-    if (!size) {
-        m_prompts.showMessage(ErrorOffset::IncorrectSizeMessage());
-        txtSize->setFocus();
-        return;
-    }
-
-    GoodPartSplit split(source, *size);
-    GoodPartSplit::Outcome outcome = split.check();
-    if (outcome != GoodPartSplit::NameTooShort) {
+    RepairSteps steps;
+    steps.hooks = copyHooks();
+    steps.sizeRead = [this](const QString &sizeText) {
+        if (sizeText != txtSize->text())
+            txtSize->setText(sizeText);
+        if (txtFile->text().isEmpty())
+            Label1->setText(tr("No file to load"));
+    };
+    steps.checked = [this, &source](const Expected<void> &verdict) {
+        if (!verdict && verdict.failure().reason() == RepairFailure::Reason::NameTooShort)
+            return;
         lblOut->setText(shown(source));
         lblOut->repaint();
         File1->setFolder(NamingRules::SplitFolderAndName(source).folder);
         File1->setVisible(true);
         txt->setVisible(false);
-    }
-    FileLength = split.sourceLength();
-    if (outcome == GoodPartSplit::NeedsConsent) {
-        if (!m_prompts.askYesNo(GoodPartSplit::consentQuestion())) {
-            lblOut->setText(tr("Output Directory"));
-            return;
-        }
-        split.agreeToOverwrite();
-        outcome = GoodPartSplit::Ready;
-    }
-    if (outcome == GoodPartSplit::Ready)
-        outcome = split.run(ChunkBuffer, copyHooks());
-
-    switch (outcome) {
-    case GoodPartSplit::Written:
+    };
+    steps.agree = [this](const RepairFailure &) {
+        return m_prompts.askYesNo(GoodPartSplit::consentQuestion());
+    };
+    Repair repair(ChunkBuffer);
+    const Expected<QString> goodPart = repair.split(source, txtSize->text(), steps);
+    FileLength = repair.fileLength();
+    if (goodPart) {
         File1->refresh();
         m_prompts.beep();
         Label1->setText(tr("Done"));
         return;
-    case GoodPartSplit::Interrupted:
+    }
+
+    using Reason = RepairFailure::Reason;
+    switch (goodPart.failure().reason()) {
+    case Reason::Interrupted:
         return;
-    case GoodPartSplit::SizeTooLarge:
-        m_prompts.showMessage(split.message(outcome));
+    case Reason::NeedsConsent:
+        lblOut->setText(tr("Output Directory"));
+        return;
+    case Reason::IncorrectSize:
+    case Reason::SizeTooLarge:
+        m_prompts.showMessage(goodPart.failure().message());
         txtSize->setFocus();
         return;
-    case GoodPartSplit::SourceMissing:
-    case GoodPartSplit::SourceIsGoodPart:
-        m_prompts.showMessage(split.message(outcome));
+    case Reason::SourceMissing:
+    case Reason::SourceIsGoodPart:
+        m_prompts.showMessage(goodPart.failure().message());
         cmdBrowse->setFocus();
         return;
     default:
-        m_prompts.showMessage(split.message(outcome));
+        m_prompts.showMessage(goodPart.failure().message());
         return;
     }
 }
@@ -557,7 +543,12 @@ void Form1::cmdMerge_Click()
         return;
     OperationScope running(*this);
 
-    const CopyHooks hooks = copyHooks();
+    RepairSteps steps;
+    steps.hooks = copyHooks();
+    steps.agree = [this](const RepairFailure &question) {
+        return m_prompts.askYesNo(question.description() + u' ' + tr("Merge anyway?"));
+    };
+    Repair repair(ChunkBuffer);
     const int count = List1->count();
     for (int i = 0; i < count; ++i) {
         if (!List1->item(i)->isSelected())
@@ -566,26 +557,18 @@ void Form1::cmdMerge_Click()
         Label1->setText(tr("Merging good parts. Please wait..."));
         yieldToWindow();
 
-        MergeBack merge(goodPart);
-        MergeBack::Status status = merge.run(ChunkBuffer, hooks);
-        if (status == MergeBack::JoinDiffers) {
-            if (!m_prompts.askYesNo(merge.joinDiffersMessage() + u' ' + tr("Merge anyway?")))
-                return;
-            merge.acceptDifferentJoin();
-            status = merge.run(ChunkBuffer, hooks);
-        }
-        FileLength = merge.goodPartLength();
-        if (status == MergeBack::Interrupted)
-            return;
-        if (status == MergeBack::CompanionTooShort) {
-            m_prompts.showMessage(MergeBack::tooShortMessage());
+        const Expected<QString> fixed = repair.merge(goodPart, steps);
+        FileLength = repair.fileLength();
+        if (!fixed) {
+            using Reason = RepairFailure::Reason;
+            const Reason reason = fixed.failure().reason();
+            if (reason == Reason::CompanionTooShort)
+                m_prompts.showMessage(fixed.failure().description());
+            else if (reason != Reason::Interrupted && reason != Reason::JoinDiffers)
+                showFailure(fixed.failure());
             return;
         }
-        if (status == MergeBack::Failed) {
-            showFailure(*merge.failure());
-            return;
-        }
-        Label1->setText(tr("Merge complete. %1 is the fixed file.").arg(shown(merge.fixedPath())));
+        Label1->setText(tr("Merge complete. %1 is the fixed file.").arg(shown(*fixed)));
     }
 }
 
@@ -596,32 +579,30 @@ void Form1::findDamage()
     OperationScope running(*this);
 
     const QString path = txtFile->text();
-    if (path.trimmed().isEmpty() || !FileProbe::IsOrdinaryFile(path)) {
-        Label1->setText(tr("No file loaded."));
-        return;
-    }
     Label1->setText(tr("Looking for the damage, please wait..."));
     const CopyHooks hooks{[this] { yieldToWindow(); },
                           [this](qint64 done, qint64 total) { showProgress(done, total); }};
-    AviScanner scanner(path);
-    const AviScanner::Result result = scanner.scan(hooks);
-    switch (result.kind) {
-    case AviScanner::Result::DamageFound:
-        txtSize->setText(AviScanner::damageLine(result.offset));
+    Repair repair(ChunkBuffer);
+    const Expected<qint64> damage = repair.findDamage(path, hooks);
+    if (damage) {
+        txtSize->setText(AviScanner::damageLine(*damage));
         txtSize->setCursorPosition(0);
         // Grouped with commas whatever the language, the way the number was promised.
         Label1->setText(tr("Damage found at byte %1; press Split to keep the part before it")
-                            .arg(QLocale(QLocale::English).toString(result.offset)));
+                            .arg(QLocale(QLocale::English).toString(*damage)));
+        return;
+    }
+    switch (damage.failure().reason()) {
+    case RepairFailure::Reason::SourceMissing:
+        Label1->setText(tr("No file loaded."));
         break;
-    case AviScanner::Result::NoDamageFound:
-        Label1->setText(AviScanner::noDamageMessage(path));
+    case RepairFailure::Reason::NoDamageFound:
+    case RepairFailure::Reason::NotReadable:
+        Label1->setText(damage.failure().description());
         break;
-    case AviScanner::Result::NotAnAvi:
-        Label1->setText(AviScanner::notAnAviMessage(path));
-        break;
-    case AviScanner::Result::Failed:
+    default:
         Label1->setText(shown(path));
-        showFailure(*result.failure);
+        showFailure(damage.failure());
         break;
     }
 }

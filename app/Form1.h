@@ -1,12 +1,10 @@
 #pragma once
 
-#include "PieceCopier.h"
+#include "CopyHooks.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QWidget>
-
-#include <optional>
 
 class FileDialog;
 class FileListBox;

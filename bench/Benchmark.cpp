@@ -315,11 +315,11 @@ std::optional<Benchmark::Measured> Benchmark::runSplit(const QString &source,
     QElapsedTimer clock;
     watch.start();
     clock.start();
-    const GoodPartSplit::Outcome outcome = split.run(chunkBuffer, hooks);
+    const Expected<void> written = split.run(chunkBuffer, hooks);
     const qint64 elapsed = clock.nsecsElapsed();
     const CopyStats stats = watch.finish();
-    if (outcome != GoodPartSplit::Written) {
-        fail(split.message(outcome));
+    if (!written) {
+        fail(written.failure().message());
         return std::nullopt;
     }
     return Measured{elapsed / 1e9, stats};
@@ -334,15 +334,11 @@ std::optional<Benchmark::Measured> Benchmark::runMerge(const QString &goodPart) 
     QElapsedTimer clock;
     watch.start();
     clock.start();
-    const MergeBack::Status status = merge.run(chunkBuffer, hooks);
+    const Expected<void> merged = merge.run(chunkBuffer, hooks);
     const qint64 elapsed = clock.nsecsElapsed();
     const CopyStats stats = watch.finish();
-    if (status == MergeBack::CompanionTooShort) {
-        fail(QStringLiteral("the companion is too short"));
-        return std::nullopt;
-    }
-    if (status != MergeBack::Merged) {
-        fail(merge.failure() ? merge.failure()->message() : QStringLiteral("interrupted"));
+    if (!merged) {
+        fail(merged.failure().message());
         return std::nullopt;
     }
     return Measured{elapsed / 1e9, stats};

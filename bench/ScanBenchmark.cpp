@@ -111,16 +111,16 @@ bool ScanBenchmark::measure(const QString &name, const QString &path) const
         QElapsedTimer clock;
         clock.start();
         AviScanner scanner(path);
-        const AviScanner::Result result = scanner.scan(hooks);
+        const Expected<ScanFinding> result = scanner.scan(hooks);
         const double seconds = clock.nsecsElapsed() / 1e9;
-        if (result.kind != AviScanner::Result::NoDamageFound) {
+        if (!result || result->damage) {
             fail(QStringLiteral("the scan of the intact %1 did not say \"no damage found\"")
                      .arg(path));
             return false;
         }
         if (peakReset)
             peak = std::max(peak, ProcessMemory::Peak() - baseline);
-        checked = result.checked;
+        checked = result->checked;
         const std::optional<double> probed = RunTimed(ffprobe, m_folder, error);
         if (!probed) {
             fail(error);

@@ -1,9 +1,9 @@
 #include "Console.h"
 
+#include "Terminal.h"
+
 #include <QCoreApplication>
 #include <QFile>
-
-#include <unistd.h>
 
 #include <cstdio>
 
@@ -13,7 +13,7 @@ const int BarWidth = 40;
 
 } // namespace
 
-Console::Console() : m_drawsProgress(::isatty(STDERR_FILENO) == 1) {}
+Console::Console() : m_drawsProgress(Terminal::StandardErrorIsTerminal()) {}
 
 Console::~Console()
 {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Console.h"
-#include "PieceCopier.h"
+#include "Repair.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -22,7 +22,7 @@ class RepairCommands
     Q_DECLARE_TR_FUNCTIONS(RepairCommands)
 
 public:
-    explicit RepairCommands(Console &console) : m_console(console) {}
+    explicit RepairCommands(Console &console) : m_console(console), m_repair(m_chunkBuffer) {}
 
     int scan(const QString &file);
     int split(const QString &file, const QString &sizeText, bool overwrite);
@@ -30,13 +30,12 @@ public:
     int list(const QString &folder);
 
 private:
-    int mergeOne(const QString &goodPart, bool force);
     bool namesCanBeHandled(const QStringList &paths);
-    int refuse(const QString &reason);
-    int fail(const RepairFailure &failure);
-    int interrupted();
+    // The exit status for a failure, after saying it with `hint` added.
+    int fail(const RepairFailure &failure, const QString &hint = {});
     CopyHooks hooks();
 
     Console &m_console;
     QByteArray m_chunkBuffer;
+    Repair m_repair;
 };

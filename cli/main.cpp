@@ -1,4 +1,5 @@
 #include "CommandLineTool.h"
+#include "Translations.h"
 #include "Version.h"
 
 #include <QCoreApplication>
@@ -13,6 +14,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("saltwick-cli"));
     QCoreApplication::setApplicationVersion(QLatin1String(Version::Display));
+    Translations::Install(app);
 
     CommandLineTool tool;
     return tool.run(QCoreApplication::arguments());

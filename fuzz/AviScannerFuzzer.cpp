@@ -18,12 +18,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     const CopyHooks hooks;
     AviScanner scanner(path);
-    const AviScanner::Result result = scanner.scan(hooks);
+    const Expected<ScanFinding> result = scanner.scan(hooks);
     // A file that holds still always reads, and damage lies within it.
-    if (result.kind == AviScanner::Result::Failed)
+    if (!result && result.failure().reason() != RepairFailure::Reason::NotReadable)
         abort();
-    if (result.kind == AviScanner::Result::DamageFound
-        && (result.offset < 0 || result.offset > qint64(size)))
+    if (result && result->damage && (*result->damage < 0 || *result->damage > qint64(size)))
         abort();
     return 0;
 }

@@ -1,0 +1,8 @@
+#pragma once
+
+// Whether the program's standard error is a terminal someone watches.
+namespace Terminal {
+
+bool StandardErrorIsTerminal();
+
+} // namespace Terminal

@@ -1,0 +1,60 @@
+#include "NamingRules.h"
+
+namespace NamingRules {
+
+namespace {
+
+const int ShortestGoodPart = 4;
+
+QString withoutLast(const QString &text, int count)
+{
+    return text.left(text.size() - count);
+}
+
+// Only A to Z fold: the rule compares letters of the Latin alphabet and nothing else.
+QString asciiLower(QString text)
+{
+    for (QChar &c : text) {
+        if (c >= u'A' && c <= u'Z')
+            c = QChar(c.unicode() + ('a' - 'A'));
+    }
+    return text;
+}
+
+} // namespace
+
+FolderAndName SplitFolderAndName(const QString &path)
+{
+    const qsizetype cut = path.lastIndexOf(u'/') + 1;
+    return {path.left(cut), path.mid(cut)};
+}
+
+QString GoodPartPath(const QString &folder, const QString &name)
+{
+    if (name.size() < 3)
+        return {};
+    return folder + withoutLast(name, 3) + QStringLiteral("QQQ");
+}
+
+QString PendingCompanionPath(const QString &goodPart)
+{
+    return withoutLast(goodPart, 4) + QStringLiteral(".avi");
+}
+
+QString MergeCompanionPath(const QString &goodPart)
+{
+    return withoutLast(goodPart, 3) + QStringLiteral("avi");
+}
+
+QString FixedPath(const QString &goodPart)
+{
+    return withoutLast(goodPart, 4) + QStringLiteral("-.avi");
+}
+
+bool HasGoodPartName(const QString &goodPart)
+{
+    return goodPart.size() >= ShortestGoodPart
+           && asciiLower(goodPart).indexOf(QStringLiteral("qqq")) == goodPart.size() - 3;
+}
+
+} // namespace NamingRules
