@@ -1,11 +1,11 @@
 #include "Form1.h"
 
-#include "AviScanner.h"
 #include "FileDialog.h"
 #include "FileListBox.h"
 #include "FileProbe.h"
 #include "Folder.h"
 #include "Form1Accessible.h"
+#include "MediaScanner.h"
 #include "GoodPartSplit.h"
 #include "NamingRules.h"
 #include "PendingMerges.h"
@@ -585,7 +585,7 @@ void Form1::findDamage()
     Repair repair(ChunkBuffer);
     const Expected<qint64> damage = repair.findDamage(path, hooks);
     if (damage) {
-        txtSize->setText(AviScanner::damageLine(*damage));
+        txtSize->setText(MediaScanner::DamageLine(*damage));
         txtSize->setCursorPosition(0);
         // Grouped with commas whatever the language, the way the number was promised.
         Label1->setText(tr("Damage found at byte %1; press Split to keep the part before it")

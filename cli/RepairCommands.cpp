@@ -1,7 +1,7 @@
 #include "RepairCommands.h"
 
-#include "AviScanner.h"
 #include "FileProbe.h"
+#include "MediaScanner.h"
 #include "NamingRules.h"
 #include "PendingMerges.h"
 #include "SystemErrors.h"
@@ -62,7 +62,7 @@ int RepairCommands::scan(const QString &file)
     const Expected<qint64> damage = m_repair.findDamage(FileProbe::AbsolutePath(file), hooks());
     if (!damage)
         return fail(damage.failure());
-    m_console.result(AviScanner::damageLine(*damage));
+    m_console.result(MediaScanner::DamageLine(*damage));
     return ExitStatus::Success;
 }
 

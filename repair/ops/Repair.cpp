@@ -1,9 +1,9 @@
 #include "Repair.h"
 
-#include "AviScanner.h"
 #include "ErrorOffset.h"
 #include "FileProbe.h"
 #include "GoodPartSplit.h"
+#include "MediaScanner.h"
 #include "MergeBack.h"
 #include "NamingRules.h"
 
@@ -74,12 +74,11 @@ Expected<qint64> Repair::findDamage(const QString &file, const CopyHooks &hooks)
 {
     if (!NamesOrdinaryFile(file))
         return GoodPartSplit::sourceMissing(file);
-    AviScanner scanner(file);
-    const Expected<ScanFinding> found = scanner.scan(hooks);
+    const Expected<ScanFinding> found = MediaScanner::Scan(file, hooks);
     if (!found)
         return found.failure();
     if (!found->damage)
         return RepairFailure::refusal(RepairFailure::Reason::NoDamageFound,
-                                      AviScanner::noDamageMessage(file), file);
+                                      MediaScanner::NoDamageMessage(file), file);
     return *found->damage;
 }

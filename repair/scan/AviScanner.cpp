@@ -127,19 +127,6 @@ AviScanner::AviScanner(const QString &path)
 {
 }
 
-QString AviScanner::damageLine(qint64 offset)
-{
-    // Not translated: the size box reads this line by its English keyword.
-    return QStringLiteral("Damage found at offset: %1 (%2h)")
-        .arg(offset)
-        .arg(QString::number(offset, 16).toUpper());
-}
-
-QString AviScanner::noDamageMessage(const QString &path)
-{
-    return tr("No damage found in %1").arg(QFileInfo(path).fileName());
-}
-
 QString AviScanner::notAnAviMessage(const QString &path)
 {
     return tr("%1 is not an AVI file").arg(QFileInfo(path).fileName());

@@ -25,10 +25,6 @@ public:
     // A file that is no AVI is refused with the reason NotReadable.
     Expected<ScanFinding> scan(const CopyHooks &hooks);
 
-    // The line the size box takes, in the form a pasted error line has.
-    static QString damageLine(qint64 offset);
-    // What the user is told when a scan found nothing to split off.
-    static QString noDamageMessage(const QString &path);
     static QString notAnAviMessage(const QString &path);
 
 private:
