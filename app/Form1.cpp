@@ -5,8 +5,8 @@
 #include "FileProbe.h"
 #include "Folder.h"
 #include "Form1Accessible.h"
-#include "MediaScanner.h"
 #include "GoodPartSplit.h"
+#include "MediaScanner.h"
 #include "NamingRules.h"
 #include "PendingMerges.h"
 #include "Prompts.h"
@@ -337,7 +337,13 @@ void Form1::Form_Load(const QString &commandLine)
     }
 
     // The length comes from the path as given; the long form is only for showing.
-    const QString path = FileProbe::AbsolutePath(commandLine);
+    const Expected<QString> absolute = FileProbe::MakeAbsolute(commandLine);
+    if (!absolute) {
+        txtSize->clear();
+        Label1->setText(absolute.failure().description());
+        return;
+    }
+    const QString path = *absolute;
     if (!acceptsName(path))
         return;
     removeLeftoversIn(NamingRules::SplitFolderAndName(path).folder);
@@ -348,6 +354,15 @@ void Form1::Form_Load(const QString &commandLine)
         AddPendingMerge(path);
     txtFile->setText(GetLongFileName(path));
     Label1->setText(shown(txtFile->text()));
+    explainNotListed(path);
+}
+
+void Form1::explainNotListed(const QString &goodPart)
+{
+    if (!NamingRules::HasGoodPartName(goodPart))
+        return;
+    if (const Expected<void> ready = PendingMerges::CheckCompanion(goodPart); !ready)
+        Label1->setText(ready.failure().description());
 }
 
 bool Form1::acceptsName(const QString &path)
@@ -366,6 +381,9 @@ void Form1::removeLeftoversIn(const QString &folderPart)
     Folder folder;
     if (folder.open(folderPart))
         folder.removeLeftoverWorkingFiles();
+    const QStringList givenBack = Repair::giveBackCutShortMerges(folderPart);
+    if (!givenBack.isEmpty())
+        m_prompts.showMessage(givenBack.join(u'\n'));
 }
 
 QString Form1::GetLongFileName(const QString &shortFileName) const
@@ -450,6 +468,7 @@ void Form1::Form_OLEDragDrop(QDropEvent *event)
     if (PendingMerges::IsPendingMerge(path))
         AddPendingMerge(path);
     loadFile(path);
+    explainNotListed(path);
 }
 
 void Form1::showFailure(const RepairFailure &failure)
@@ -494,7 +513,9 @@ void Form1::cmdSplit_Click()
         File1->setVisible(true);
         txt->setVisible(false);
     };
-    steps.agree = [this](const RepairFailure &) {
+    steps.agree = [this](const RepairFailure &question) {
+        if (question.reason() == RepairFailure::Reason::ReplacesForGood)
+            return m_prompts.askYesNo(question.description() + u' ' + tr("Replace it anyway?"));
         return m_prompts.askYesNo(GoodPartSplit::consentQuestion());
     };
     Repair repair(ChunkBuffer);
@@ -512,6 +533,7 @@ void Form1::cmdSplit_Click()
     case Reason::Interrupted:
         return;
     case Reason::NeedsConsent:
+    case Reason::ReplacesForGood:
         lblOut->setText(tr("Output Directory"));
         return;
     case Reason::IncorrectSize:
@@ -562,9 +584,11 @@ void Form1::cmdMerge_Click()
         if (!fixed) {
             using Reason = RepairFailure::Reason;
             const Reason reason = fixed.failure().reason();
+            // A question answered No needs no message.
+            const bool declined = reason == Reason::JoinDiffers || reason == Reason::DamagedToo;
             if (reason == Reason::CompanionTooShort)
                 m_prompts.showMessage(fixed.failure().description());
-            else if (reason != Reason::Interrupted && reason != Reason::JoinDiffers)
+            else if (reason != Reason::Interrupted && !declined)
                 showFailure(fixed.failure());
             return;
         }

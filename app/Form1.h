@@ -77,7 +77,11 @@ private:
     // A name that does not survive decoding is refused where it enters, with a message.
     bool acceptsName(const QString &path);
     // Working files a killed Saltwick left in that folder.
-    static void removeLeftoversIn(const QString &folderPart);
+    // Working files of a killed Saltwick go, and good parts a merge cut short are given
+    // back (and the user told so), before anything else happens in that folder.
+    void removeLeftoversIn(const QString &folderPart);
+    // A good part that is left out of the list says why on the status line.
+    void explainNotListed(const QString &goodPart);
     // The file's length into the size box, or why it cannot be read into the status line.
     bool showFileLength(const QString &path);
     void showFailure(const RepairFailure &failure);

@@ -38,6 +38,19 @@ bool RepairCommands::namesCanBeHandled(const QStringList &paths)
     return true;
 }
 
+void RepairCommands::giveBackIn(const QString &folder)
+{
+    // Folders are named with their separator, so that the files in them are shown whole.
+    const QString folderPart = folder.isEmpty() || folder.endsWith(u'/') ? folder : folder + u'/';
+    for (const QString &notice : Repair::giveBackCutShortMerges(folderPart))
+        m_console.message(notice);
+}
+
+void RepairCommands::giveBackBeside(const QString &file)
+{
+    giveBackIn(NamingRules::SplitFolderAndName(file).folder);
+}
+
 int RepairCommands::fail(const RepairFailure &failure, const QString &hint)
 {
     using Reason = RepairFailure::Reason;
@@ -59,7 +72,11 @@ int RepairCommands::scan(const QString &file)
 {
     if (!namesCanBeHandled({file}))
         return ExitStatus::Refused;
-    const Expected<qint64> damage = m_repair.findDamage(FileProbe::AbsolutePath(file), hooks());
+    const Expected<QString> path = FileProbe::MakeAbsolute(file);
+    if (!path)
+        return fail(path.failure());
+    giveBackBeside(*path);
+    const Expected<qint64> damage = m_repair.findDamage(*path, hooks());
     if (!damage)
         return fail(damage.failure());
     m_console.result(MediaScanner::DamageLine(*damage));
@@ -72,15 +89,19 @@ int RepairCommands::split(const QString &file, const QString &sizeText, bool ove
         return ExitStatus::Refused;
     // Ctrl-C, SIGTERM and SIGHUP stop a copy at its next piece, which then cleans up; a scan
     // or a listing writes nothing and simply ends.
+    const Expected<QString> path = FileProbe::MakeAbsolute(file);
+    if (!path)
+        return fail(path.failure());
+    giveBackBeside(*path);
     TerminationSignals termination;
     RepairSteps steps;
     steps.hooks = hooks();
     steps.agree = [overwrite](const RepairFailure &) { return overwrite; };
-    const Expected<QString> goodPart
-        = m_repair.split(FileProbe::AbsolutePath(file), sizeText, steps);
+    const Expected<QString> goodPart = m_repair.split(*path, sizeText, steps);
     if (!goodPart) {
-        const bool needsConsent
-            = goodPart.failure().reason() == RepairFailure::Reason::NeedsConsent;
+        const RepairFailure::Reason reason = goodPart.failure().reason();
+        const bool needsConsent = reason == RepairFailure::Reason::NeedsConsent
+                                  || reason == RepairFailure::Reason::ReplacesForGood;
         return fail(goodPart.failure(), needsConsent ? tr("Give --yes to replace it.") : QString());
     }
     m_console.result(shown(*goodPart) + u'\t' + QString::number(m_repair.splitSize()));
@@ -91,17 +112,33 @@ int RepairCommands::merge(const QStringList &goodParts, bool force)
 {
     if (!namesCanBeHandled(goodParts))
         return ExitStatus::Refused;
+    QStringList paths;
+    for (const QString &goodPart : goodParts) {
+        const Expected<QString> path = FileProbe::MakeAbsolute(goodPart);
+        if (!path)
+            return fail(path.failure());
+        paths << *path;
+    }
+    QStringList folders;
+    for (const QString &path : paths) {
+        const QString folder = NamingRules::SplitFolderAndName(path).folder;
+        if (!folders.contains(folder)) {
+            folders << folder;
+            giveBackIn(folder);
+        }
+    }
     TerminationSignals termination;
     RepairSteps steps;
     steps.hooks = hooks();
     steps.agree = [force](const RepairFailure &) { return force; };
-    for (const QString &goodPart : goodParts) {
-        const Expected<QString> fixed = m_repair.merge(FileProbe::AbsolutePath(goodPart), steps);
+    for (const QString &goodPart : paths) {
+        const Expected<QString> fixed = m_repair.merge(goodPart, steps);
         if (!fixed) {
-            const bool joinDiffers
-                = fixed.failure().reason() == RepairFailure::Reason::JoinDiffers;
+            const RepairFailure::Reason reason = fixed.failure().reason();
+            const bool forceable = reason == RepairFailure::Reason::JoinDiffers
+                                   || reason == RepairFailure::Reason::DamagedToo;
             return fail(fixed.failure(),
-                        joinDiffers ? tr("Give --force to merge it anyway.") : QString());
+                        forceable ? tr("Give --force to merge it anyway.") : QString());
         }
         m_console.result(shown(*fixed));
     }
@@ -118,6 +155,7 @@ int RepairCommands::list(const QString &folder)
         return fail(SystemErrors::Failure(ENOTDIR, where));
     if (!info.isReadable())
         return fail(SystemErrors::Failure(EACCES, where));
+    giveBackIn(folder);
     // The listing leaves out names that are not valid text; say so for good parts.
     for (const QString &name : FileProbe::NamesThatDoNotDecode(folder)) {
         if (NamingRules::HasGoodPartName(name))

@@ -31,6 +31,10 @@ public:
 
 private:
     bool namesCanBeHandled(const QStringList &paths);
+    // Before anything else in a folder: good parts a merge cut short are given back, and
+    // each is named on standard error.
+    void giveBackIn(const QString &folder);
+    void giveBackBeside(const QString &file);
     // The exit status for a failure, after saying it with `hint` added.
     int fail(const RepairFailure &failure, const QString &hint = {});
     CopyHooks hooks();

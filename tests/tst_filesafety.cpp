@@ -1,10 +1,11 @@
-#include "Outcome.h"
 #include "FileProbe.h"
 #include "GoodPartSplit.h"
 #include "MergeBack.h"
+#include "Outcome.h"
 #include "TerminationSignals.h"
 #include "TestFiles.h"
 #include "TestFolder.h"
+#include "TestTrash.h"
 #include "TestWindow.h"
 
 #include <QFile>
@@ -69,6 +70,8 @@ private:
     QByteArray m_companion;
     std::unique_ptr<TestFolder> m_dir;
     std::unique_ptr<CurrentFolder> m_here;
+    // An older good part that a split replaces goes to the test's own trash.
+    std::unique_ptr<TestTrash> m_trash;
 };
 
 namespace {
@@ -129,6 +132,7 @@ void TestFileSafety::initTestCase()
 void TestFileSafety::init()
 {
     m_here.reset();
+    m_trash = std::make_unique<TestTrash>();
     m_dir = std::make_unique<TestFolder>();
     QVERIFY(m_dir->isValid());
     // Others may enter the folder, as the unprivileged user of some tests must.
@@ -515,6 +519,8 @@ void TestFileSafety::namesAtTheFileSystemsLimits()
         const QString goodPart = source.left(source.size() - 3) + "QQQ";
         QCOMPARE(TestFiles::Read(goodPart), m_companion.left(1000000));
 
+        // The file is fetched again.
+        QVERIFY(TestFiles::Write(source, m_companion));
         QByteArray chunkBuffer;
         MergeBack merge(goodPart);
         QCOMPARE(ReasonOf(merge.run(chunkBuffer, {})), std::nullopt);

@@ -1,6 +1,6 @@
-#include "Outcome.h"
 #include "GoodPartSplit.h"
 #include "MergeBack.h"
+#include "Outcome.h"
 #include "TestFolder.h"
 
 #include <QFile>
@@ -9,6 +9,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <memory>
 
 // Split and Merge Back beyond 2 GiB and 4 GiB, where a length or position held in 32 bits
@@ -44,13 +45,20 @@ const qint64 Stride = 2999999;
 const qint64 CheapCopy = 64 * 1024 * 1024;
 const char *const LargeCopiesVariable = "SALTWICK_TEST_LARGE_COPIES";
 
-// A sparse file as the test means it: its length and the few bytes that are not zero.
+// A sparse file as the test means it: its length and the few bytes that are not zero; from
+// `filledFrom` on, if set, every byte is written, with `Filler` where there is no mark.
 struct SparseFile
 {
+    static constexpr char Filler = 'f';
     qint64 length = 0;
     QMap<qint64, char> marks;
+    qint64 filledFrom = -1;
 
-    char at(qint64 offset) const { return marks.value(offset, 0); }
+    char at(qint64 offset) const
+    {
+        const char unmarked = filledFrom >= 0 && offset >= filledFrom ? Filler : 0;
+        return marks.value(offset, unmarked);
+    }
 };
 
 // Marks the given offsets that lie inside the file. Each file gets its own seed, so a byte
@@ -93,6 +101,15 @@ QString Create(const QString &path, const SparseFile &file)
     QFile out(path);
     if (!out.open(QIODevice::WriteOnly) || !out.resize(file.length))
         return out.errorString();
+    if (file.filledFrom >= 0) {
+        const QByteArray filler(1024 * 1024, SparseFile::Filler);
+        if (!out.seek(file.filledFrom))
+            return out.errorString();
+        for (qint64 left = file.length - file.filledFrom; left > 0; left -= filler.size()) {
+            if (out.write(filler.constData(), std::min<qint64>(left, filler.size())) < 0)
+                return out.errorString();
+        }
+    }
     for (auto mark = file.marks.cbegin(); mark != file.marks.cend(); ++mark) {
         if (!out.seek(mark.key()) || !out.putChar(mark.value()))
             return out.errorString();
@@ -222,7 +239,9 @@ void TestLargeFiles::mergeBackBeyond2And4GiB()
 
     const QList<qint64> offsets = Boundaries() + Seams(goodLength, companionLength);
     const SparseFile good = Layout(goodLength, offsets, 2);
-    const SparseFile companion = Layout(companionLength, offsets, 3);
+    SparseFile companion = Layout(companionLength, offsets, 3);
+    // Holes beyond the good part would be a download still going on.
+    companion.filledFrom = goodLength;
     const QString goodPartPath = path(QStringLiteral("movie.QQQ"));
     const QString companionPath = path(QStringLiteral("movie.avi"));
     const QString fixedPath = path(QStringLiteral("movie-.avi"));

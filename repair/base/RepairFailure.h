@@ -39,6 +39,12 @@ public:
         JoinDiffers,       // the new file does not continue the good part, from position()
         NotReadable,       // in no format the damage finder reads
         NoDamageFound,     // the damage finder proved nothing wrong
+        NotFetchedAgain,   // the new file is still the very file the good part was split from
+        StillDownloading,  // the new file is still being written, or was while it was merged
+        DamagedToo,        // the new file is damaged at or after the join, at position()
+        NoTrash,           // nothing can take what is in the good part's way to a trash
+        ReplacesForGood,   // no trash can take the older good part: it would be lost
+        NoCurrentFolder,   // a relative name, and the current folder has no name to join
     };
 
     RepairFailure(Code code, const QString &description, const QString &file = {})
@@ -52,10 +58,7 @@ public:
 
     Code code() const { return m_code; }
     Reason reason() const { return m_reason; }
-    bool isRefusal() const
-    {
-        return m_reason != Reason::Failed && m_reason != Reason::Interrupted;
-    }
+    bool isRefusal() const { return m_reason != Reason::Failed && m_reason != Reason::Interrupted; }
     QString file() const { return m_file; }
     QString description() const { return m_description; }
     qint64 position() const { return m_position; }

@@ -1,6 +1,7 @@
 #include "GoodPartSplit.h"
 
 #include "FileProbe.h"
+#include "GoodPartRecord.h"
 #include "NamingRules.h"
 
 #include <QCoreApplication>
@@ -53,8 +54,7 @@ QString GoodPartSplit::consentQuestion()
     return tr("Split folder already exist. Would you like to overwrite it?");
 }
 
-RepairFailure GoodPartSplit::refusal(RepairFailure::Reason reason,
-                                     const QString &description) const
+RepairFailure GoodPartSplit::refusal(RepairFailure::Reason reason, const QString &description) const
 {
     return RepairFailure::refusal(reason, description, m_sourcePath);
 }
@@ -103,11 +103,10 @@ Expected<void> GoodPartSplit::check()
     const qint64 needed = bytesToWrite();
     const qint64 freeBytes = FileProbe::FreeBytes(m_folder.path());
     if (freeBytes >= 0 && freeBytes < needed) {
-        return RepairFailure(RepairFailure::DiskFull,
-                             tr("Disk full: the good part needs %1 bytes, %2 are free")
-                                 .arg(needed)
-                                 .arg(freeBytes),
-                             m_goodPartPath);
+        return RepairFailure(
+            RepairFailure::DiskFull,
+            tr("Disk full: the good part needs %1 bytes, %2 are free").arg(needed).arg(freeBytes),
+            m_goodPartPath);
     }
     return {};
 }
@@ -142,12 +141,15 @@ Expected<void> GoodPartSplit::checkGoodPartPath()
         return {};
     const FileIdentity &standing = *m_oldGoodPartIdentity;
     if (standing.isFolder()) {
+        // A Yes could not be kept: a file system mounted there cannot go to any trash.
+        if (m_folder.isMountPoint(m_goodPartName))
+            return noTrash();
         if (m_overwriteAgreed)
             return {};
         return RepairFailure::refusal(
             RepairFailure::Reason::NeedsConsent,
-            tr("Path/file access error: %1 is a folder").arg(shown(m_goodPartPath)),
-            m_goodPartPath, RepairFailure::PathFileAccessError);
+            tr("Path/file access error: %1 is a folder").arg(shown(m_goodPartPath)), m_goodPartPath,
+            RepairFailure::PathFileAccessError);
     }
     // A pipe, a device or a link is nothing the user would expect Split to replace.
     if (!standing.isRegularFile()) {
@@ -195,6 +197,9 @@ Expected<void> GoodPartSplit::run(QByteArray &chunkBuffer, const CopyHooks &hook
         PieceCopier copier(chunkBuffer, hooks);
         written = copier.copy(m_source, target, plan());
     }
+    // So that Merge Back can tell the file fetched again from the one it was split from.
+    if (written)
+        GoodPartRecord::RecordSource(target, m_sourceIdentity);
     if (written)
         written = target.sync();
     if (written)
@@ -205,6 +210,8 @@ Expected<void> GoodPartSplit::run(QByteArray &chunkBuffer, const CopyHooks &hook
         return written;
     }
     (void)m_oldGoodPart.close();
+    // A record of a merge of an earlier good part of this name is no record of this one.
+    GoodPartRecord::ForgetLengthOf(m_folder, m_goodPartName);
     return m_folder.sync();
 }
 
@@ -243,9 +250,20 @@ Expected<void> GoodPartSplit::createWorkingFile(RawFile &file, QString &hiddenNa
 
 Expected<void> GoodPartSplit::putInPlace(RawFile &file, QString &hiddenName)
 {
-    const std::optional<FileIdentity> standing = m_folder.entry(m_goodPartName);
-    const bool replacesOld
+    std::optional<FileIdentity> standing = m_folder.entry(m_goodPartName);
+    bool replacesOld
         = standing && m_oldGoodPartIdentity && standing->isSameFile(*m_oldGoodPartIdentity);
+    // The older good part goes to the trash only now that the new one is whole, so that a
+    // split that fails leaves it where it was.
+    if (replacesOld) {
+        const Expected<bool> trashed = moveOldGoodPartAway();
+        if (!trashed)
+            return trashed.failure();
+        if (*trashed) {
+            standing = m_folder.entry(m_goodPartName);
+            replacesOld = false;
+        }
+    }
     if (standing && !replacesOld) {
         return accessError(m_goodPartPath,
                            tr("Path/file access error: %1 appeared while the good part was "
@@ -270,28 +288,44 @@ Expected<void> GoodPartSplit::putInPlace(RawFile &file, QString &hiddenName)
     return m_folder.renameWithoutReplacing(hiddenName, m_goodPartName);
 }
 
-Expected<void> GoodPartSplit::moveFolderAway()
+RepairFailure GoodPartSplit::noTrash() const
+{
+    return RepairFailure::refusal(RepairFailure::Reason::NoTrash,
+                                  tr("No trash is available for %1 there, so it was left as it "
+                                     "is; nothing was changed.")
+                                      .arg(shown(m_goodPartPath)),
+                                  m_goodPartPath, RepairFailure::PathFileAccessError);
+}
+
+bool GoodPartSplit::moveToTrash()
 {
     // Qt files trashed items under the current folder when the data folder is missing.
     QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
-    if (QFile::moveToTrash(m_goodPartPath) && !m_folder.entry(m_goodPartName))
-        return {};
+    return QFile::moveToTrash(m_goodPartPath) && !m_folder.entry(m_goodPartName);
+}
 
-    // No trash here: only a folder of plain files is emptied and removed.
-    const QDir folder(m_goodPartPath);
-    const QFileInfoList entries = folder.entryInfoList(QDir::AllEntries | QDir::Hidden
-                                                       | QDir::System | QDir::NoDotAndDotDot);
-    for (const QFileInfo &entry : entries) {
-        if (entry.isDir() && !entry.isSymLink())
-            return accessError(m_goodPartPath,
-                               tr("Path/file access error: %1 holds folders of its own"));
-    }
-    Folder inside;
-    if (Expected<void> opened = inside.open(m_goodPartPath + u'/'); !opened)
-        return opened;
-    for (const QFileInfo &entry : entries) {
-        if (Expected<void> removed = inside.remove(entry.fileName()); !removed)
-            return removed;
-    }
-    return m_folder.removeFolder(m_goodPartName);
+Expected<bool> GoodPartSplit::moveOldGoodPartAway()
+{
+    if (moveToTrash())
+        return true;
+    // A read-only one the user agreed to give up may go for good; any other only when they
+    // say so now.
+    if (m_overwriteAgreed)
+        return false;
+    const RepairFailure question = RepairFailure::refusal(
+        RepairFailure::Reason::ReplacesForGood,
+        tr("No trash is available for the older %1 there, so Split would replace it for good.")
+            .arg(shown(m_goodPartPath)),
+        m_goodPartPath, RepairFailure::PathFileAccessError);
+    if (!m_agreeToReplaceForGood || !m_agreeToReplaceForGood(question))
+        return question;
+    return false;
+}
+
+Expected<void> GoodPartSplit::moveFolderAway()
+{
+    // Where no trash can take it, nothing is deleted: the folder may hold anything.
+    if (!moveToTrash())
+        return noTrash();
+    return {};
 }

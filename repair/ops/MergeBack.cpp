@@ -1,7 +1,10 @@
 #include "MergeBack.h"
 
+#include "CompanionCheck.h"
 #include "FileProbe.h"
+#include "GoodPartRecord.h"
 #include "JoinCheck.h"
+#include "MediaScanner.h"
 #include "NamingRules.h"
 
 #include <QDir>
@@ -29,8 +32,19 @@ RepairFailure MergeBack::joinDiffers(qint64 offset) const
     const QString description
         = tr("The new %1 does not match the good part before byte %2. It may be another file "
              "or another version.")
-              .arg(NamingRules::SplitFolderAndName(m_companionPath).name, QString::number(offset + 1));
+              .arg(NamingRules::SplitFolderAndName(m_companionPath).name,
+                   QString::number(offset + 1));
     return RepairFailure::refusal(RepairFailure::Reason::JoinDiffers, description, m_companionPath)
+        .at(offset);
+}
+
+RepairFailure MergeBack::damagedToo(qint64 offset) const
+{
+    // Counted from 1, as the join's message counts.
+    const QString description = tr("The new %1 is damaged too, at byte %2.")
+                                    .arg(NamingRules::SplitFolderAndName(m_companionPath).name,
+                                         QString::number(offset + 1));
+    return RepairFailure::refusal(RepairFailure::Reason::DamagedToo, description, m_companionPath)
         .at(offset);
 }
 
@@ -49,6 +63,10 @@ Expected<void> MergeBack::run(QByteArray &chunkBuffer, const CopyHooks &hooks)
     RawFile goodPart;
     if (Expected<void> opened = openGoodPart(goodPart); !opened)
         return opened;
+    // A merge that was cut short left bytes of its own at the end: they go first.
+    GoodPartRecord record(m_folder, m_goodPartName, goodPart);
+    if (const Expected<std::optional<qint64>> given = record.giveBack(); !given)
+        return given.failure();
     const Expected<qint64> goodPartLength = goodPart.length();
     if (!goodPartLength)
         return goodPartLength.failure();
@@ -67,6 +85,10 @@ Expected<void> MergeBack::run(QByteArray &chunkBuffer, const CopyHooks &hooks)
             tr("Path/file access error: %1 is not a plain file").arg(shown(m_companionPath)),
             m_companionPath);
     }
+    if (Expected<void> ready = CompanionCheck::Check(goodPart, m_goodPartLength, companion,
+                                                     *companionIdentity, m_companionPath);
+        !ready)
+        return ready;
     const qint64 tail = companionIdentity->size - m_goodPartLength;
     if (tail < 1)
         return RepairFailure::refusal(RepairFailure::Reason::CompanionTooShort,
@@ -90,22 +112,45 @@ Expected<void> MergeBack::run(QByteArray &chunkBuffer, const CopyHooks &hooks)
         if (*difference)
             return joinDiffers(**difference);
     }
+    if (!m_damageAccepted) {
+        // Damage before the join does not matter: those bytes come from the good part.
+        const Expected<ScanFinding> found = MediaScanner::Scan(m_companionPath, hooks);
+        if (!found && found.failure().reason() != RepairFailure::Reason::NotReadable)
+            return found.failure();
+        if (found && found->damage && *found->damage >= m_goodPartLength)
+            return damagedToo(*found->damage);
+    }
 
+    // From here on, whatever ends the run, the good part can be given back.
+    if (Expected<void> recorded = record.recordLength(m_goodPartLength); !recorded)
+        return recorded;
     PieceCopier copier(chunkBuffer, hooks);
     Expected<void> merged = copier.copy(companion, goodPart, plan);
     if (merged)
         merged = goodPart.sync();
+    // A download that went on meanwhile left the copy with bytes of two moments.
+    if (merged)
+        merged = CompanionCheck::CheckUnchanged(companion, *companionIdentity, m_companionPath);
     if (merged)
         merged = stillNamed(goodPart);
     if (merged)
         merged = m_folder.renameWithoutReplacing(m_goodPartName, m_fixedName);
     if (!merged) {
-        // Give the good part back as it was, so that nothing half-done is left behind.
-        (void)goodPart.truncate(m_goodPartLength);
-        (void)goodPart.sync();
+        // Give the good part back as it was, so that nothing half-done is left behind; a
+        // disk that cannot take even that leaves the record for the next start.
+        Expected<void> givenBack = goodPart.truncate(m_goodPartLength);
+        if (givenBack)
+            givenBack = goodPart.sync();
+        if (givenBack)
+            (void)record.forgetLength();
         return merged;
     }
-    return m_folder.sync();
+    // The record goes only once the new name is sure to outlive a power cut.
+    if (Expected<void> synced = m_folder.sync(); !synced)
+        return synced;
+    (void)record.forgetLength();
+    GoodPartRecord::ForgetSource(goodPart);
+    return {};
 }
 
 Expected<void> MergeBack::openGoodPart(RawFile &goodPart)
@@ -178,11 +223,10 @@ Expected<void> MergeBack::checkBeforeWriting(qint64 bytesToWrite)
     if (!m_folder.takesName(m_fixedName)) {
         return RepairFailure(
             RepairFailure::InvalidArgument,
-            tr("The name %1 is too long for the file system").arg(shown(m_fixedPath)),
-            m_fixedPath);
+            tr("The name %1 is too long for the file system").arg(shown(m_fixedPath)), m_fixedPath);
     }
-    // The rename at the end needs a folder that can be written.
-    if (Expected<void> writable = m_folder.checkWritable(); !writable)
+    // The rename at the end needs a folder where this user may rename the good part.
+    if (Expected<void> writable = m_folder.checkCanRename(m_goodPartName); !writable)
         return writable;
     const qint64 freeBytes = FileProbe::FreeBytes(m_folder.path());
     if (freeBytes >= 0 && freeBytes < bytesToWrite) {

@@ -11,7 +11,8 @@
 // Only the good part is written, through the descriptor that was checked and locked; it
 // is never a link, and nothing is created but the fixed name. Whatever could stop the run
 // is checked before the first byte is appended, and a later failure gives the good part
-// back at its old length.
+// back at its old length; that length is recorded with the good part first, so that the
+// next start gives it back if the run cannot.
 class MergeBack
 {
     Q_DECLARE_TR_FUNCTIONS(MergeBack)
@@ -19,14 +20,20 @@ class MergeBack
 public:
     explicit MergeBack(const QString &goodPartPath);
 
-    // Refuses a companion that is not longer than the good part (CompanionTooShort), and
-    // one whose bytes differ from the good part's last bytes (JoinDiffers, at the offset of
-    // the first that differs: probably another file or another version); nothing is
-    // written then.
+    // Refuses, with nothing written, a companion that is still the file the good part was
+    // split from (NotFetchedAgain), one still being downloaded (StillDownloading), one not
+    // longer than the good part (CompanionTooShort), one whose bytes differ from the good
+    // part's last bytes (JoinDiffers, at the offset of the first that differs: probably
+    // another file or another version), and one the damage finder reads and finds damaged at
+    // or after the join (DamagedToo, at the damage). A companion that changes during the
+    // copy fails it (StillDownloading). A good part that a merge cut short is given back at
+    // its recorded length first.
     Expected<void> run(QByteArray &chunkBuffer, const CopyHooks &hooks);
 
     // The user chose to merge a companion that does not match at the join.
     void acceptDifferentJoin() { m_differentJoinAccepted = true; }
+    // The user chose to merge a companion that is damaged after the join.
+    void acceptDamage() { m_damageAccepted = true; }
 
     QString companionPath() const { return m_companionPath; }
     QString fixedPath() const { return m_fixedPath; }
@@ -37,6 +44,7 @@ private:
     Expected<void> checkBeforeWriting(qint64 bytesToWrite);
     Expected<void> stillNamed(const RawFile &goodPart) const;
     RepairFailure joinDiffers(qint64 offset) const;
+    RepairFailure damagedToo(qint64 offset) const;
 
     QString m_goodPartPath;
     QString m_companionPath;
@@ -46,4 +54,5 @@ private:
     Folder m_folder;
     qint64 m_goodPartLength = 0;
     bool m_differentJoinAccepted = false;
+    bool m_damageAccepted = false;
 };

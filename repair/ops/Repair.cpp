@@ -2,12 +2,15 @@
 
 #include "ErrorOffset.h"
 #include "FileProbe.h"
+#include "GoodPartRecord.h"
 #include "GoodPartSplit.h"
 #include "MediaScanner.h"
 #include "MergeBack.h"
 #include "NamingRules.h"
 
 #include <QDir>
+
+using Reason = RepairFailure::Reason;
 
 bool Repair::NamesOrdinaryFile(const QString &file)
 {
@@ -29,6 +32,8 @@ Expected<QString> Repair::split(const QString &file, const QString &sizeText,
         return ErrorOffset::IncorrectSize();
 
     GoodPartSplit split(file, *size);
+    split.askBeforeReplacingForGood(
+        [&steps](const RepairFailure &question) { return steps.agree && steps.agree(question); });
     Expected<void> checked = split.check();
     if (steps.checked)
         steps.checked(checked);
@@ -50,24 +55,35 @@ Expected<QString> Repair::split(const QString &file, const QString &sizeText,
 Expected<QString> Repair::merge(const QString &goodPart, const RepairSteps &steps)
 {
     if (!NamingRules::HasGoodPartName(NamingRules::SplitFolderAndName(goodPart).name)) {
-        return RepairFailure::refusal(
-            RepairFailure::Reason::NotAGoodPart,
-            tr("%1 is not a good part: its name does not end in QQQ")
-                .arg(QDir::toNativeSeparators(goodPart)),
-            goodPart);
+        return RepairFailure::refusal(RepairFailure::Reason::NotAGoodPart,
+                                      tr("%1 is not a good part: its name does not end in QQQ")
+                                          .arg(QDir::toNativeSeparators(goodPart)),
+                                      goodPart);
     }
     MergeBack merge(goodPart);
     Expected<void> merged = merge.run(m_chunkBuffer, steps.hooks);
-    if (!merged && merged.failure().reason() == RepairFailure::Reason::JoinDiffers) {
-        if (steps.agree && steps.agree(merged.failure())) {
+    // A Yes runs the merge again from its checks, with that question answered; so each
+    // question comes at most once.
+    while (!merged) {
+        const Reason reason = merged.failure().reason();
+        const bool question = reason == Reason::JoinDiffers || reason == Reason::DamagedToo;
+        if (!question || !steps.agree || !steps.agree(merged.failure()))
+            break;
+        if (reason == Reason::JoinDiffers)
             merge.acceptDifferentJoin();
-            merged = merge.run(m_chunkBuffer, steps.hooks);
-        }
+        else
+            merge.acceptDamage();
+        merged = merge.run(m_chunkBuffer, steps.hooks);
     }
     m_fileLength = merge.goodPartLength();
     if (!merged)
         return merged.failure();
     return merge.fixedPath();
+}
+
+QStringList Repair::giveBackCutShortMerges(const QString &folderPart)
+{
+    return GoodPartRecord::GiveBackIn(folderPart);
 }
 
 Expected<qint64> Repair::findDamage(const QString &file, const CopyHooks &hooks)

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -14,8 +15,8 @@
 struct RepairSteps
 {
     CopyHooks hooks;
-    // A question stands in the way (NeedsConsent at Split, JoinDiffers at Merge Back): true
-    // goes on, false ends the step with that refusal.
+    // A question stands in the way (NeedsConsent and ReplacesForGood at Split, JoinDiffers
+    // and DamagedToo at Merge Back): true goes on, false ends the step with that refusal.
     std::function<bool(const RepairFailure &question)> agree;
     // Split: the size text once an error-offset line in it was read (rewritten or not).
     std::function<void(const QString &sizeText)> sizeRead;
@@ -36,12 +37,15 @@ public:
 
     // The first bytes of `file` up to the size `sizeText` holds (read as the size box reads
     // it, an error line first rewritten) into the good part; gives the good part's path.
-    Expected<QString> split(const QString &file, const QString &sizeText,
-                            const RepairSteps &steps);
+    Expected<QString> split(const QString &file, const QString &sizeText, const RepairSteps &steps);
     // Completes a good part from its companion; gives the fixed file's path.
     Expected<QString> merge(const QString &goodPart, const RepairSteps &steps);
     // The first damage in `file` (0-based); refusals NotReadable and NoDamageFound.
     Expected<qint64> findDamage(const QString &file, const CopyHooks &hooks);
+    // What each front end does first in a folder it starts in or is given a file of: good
+    // parts that a merge cut short (a kill, a power cut, a disk that died) are given back
+    // at the length they had before it. One line to show per good part, naming it.
+    static QStringList giveBackCutShortMerges(const QString &folderPart);
 
     // The length last read: the source's at Split, the good part's at Merge Back.
     qint64 fileLength() const { return m_fileLength; }

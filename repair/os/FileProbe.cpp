@@ -9,6 +9,9 @@
 #include <dirent.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <climits>
 
 namespace FileProbe {
 
@@ -45,8 +48,8 @@ Expected<qint64> MeasureFile(const QString &path)
         = S_ISDIR(status.st_mode)
               ? QCoreApplication::translate("FileProbe", "%1 is a folder, not a file")
               : QCoreApplication::translate("FileProbe", "%1 is not a plain file");
-    return RepairFailure(RepairFailure::PathFileAccessError, what.arg(QDir::toNativeSeparators(path)),
-                         path);
+    return RepairFailure(RepairFailure::PathFileAccessError,
+                         what.arg(QDir::toNativeSeparators(path)), path);
 }
 
 bool IsSameFile(const QString &first, const QString &second)
@@ -96,7 +99,8 @@ bool HoldsExactlyOne(const QString &folder, const QString &name)
     const QByteArray wanted = QFile::encodeName(name);
     bool exact = false;
     bool lookAlike = false;
-    for (const QByteArray &stored : StoredNames(folder.isEmpty() ? QStringLiteral("/") : folder)) {
+    // An absolute path checks its first name in "/"; only a relative one starts here.
+    for (const QByteArray &stored : StoredNames(folder.isEmpty() ? QStringLiteral(".") : folder)) {
         if (stored == wanted)
             exact = true;
         else if (QFile::decodeName(stored) == name)
@@ -152,11 +156,45 @@ QString CannotHandleMessage(const QString &path)
         .arg(QDir::toNativeSeparators(path));
 }
 
+Expected<QString> CurrentFolder()
+{
+    // A folder that was removed, or whose path is longer than a path may be, has no name to
+    // join a relative one to; Qt's answer would then be the root.
+    char name[PATH_MAX];
+    if (::getcwd(name, sizeof name) == nullptr || name[0] != '/') {
+        return RepairFailure::refusal(
+            RepairFailure::Reason::NoCurrentFolder,
+            QCoreApplication::translate("FileProbe",
+                                        "The current folder cannot be found: it was removed, "
+                                        "or its path is too long"),
+            QString(), RepairFailure::PathNotFound);
+    }
+    return QFile::decodeName(name);
+}
+
+Expected<QString> MakeAbsolute(const QString &path)
+{
+    if (path.isEmpty() || QDir::isAbsolutePath(path))
+        return QDir::cleanPath(path);
+    const Expected<QString> here = CurrentFolder();
+    if (!here) {
+        return RepairFailure::refusal(
+            RepairFailure::Reason::NoCurrentFolder,
+            QCoreApplication::translate("FileProbe",
+                                        "%1 cannot be found: the current folder was removed, or "
+                                        "its path is too long. Please give its full path.")
+                .arg(QDir::toNativeSeparators(path)),
+            path, RepairFailure::PathNotFound);
+    }
+    return QDir::cleanPath(*here + u'/' + path);
+}
+
 QString AbsolutePath(const QString &path)
 {
-    if (path.isEmpty())
-        return path;
-    return QDir::cleanPath(QDir::current().absoluteFilePath(path));
+    // Without a name for the current folder, a relative name is left for the system to
+    // find in the folder the program is in, never in the root.
+    const Expected<QString> absolute = MakeAbsolute(path);
+    return absolute ? *absolute : QDir::cleanPath(path);
 }
 
 } // namespace FileProbe

@@ -43,7 +43,14 @@ QString CannotHandleMessage(const QString &path);
 // they decode; Qt's own listings leave them out.
 QStringList NamesThatDoNotDecode(const QString &folder);
 
-// Made absolute against the current folder and lexically normalised.
+// The current folder's path; NoCurrentFolder when it has none (removed, or deeper than a
+// path can name).
+Expected<QString> CurrentFolder();
+// Made absolute against the current folder and lexically normalised; a relative name is
+// refused (NoCurrentFolder) when the current folder has no path.
+Expected<QString> MakeAbsolute(const QString &path);
+// The same, where a refusal cannot be shown: a relative name then stays relative, for the
+// system to find in the folder the program is in.
 QString AbsolutePath(const QString &path);
 
 } // namespace FileProbe

@@ -3,6 +3,7 @@
 #include "RawFile.h"
 #include "SystemErrors.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -13,6 +14,7 @@
 #include <stdio.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 using SystemErrors::Retried;
@@ -24,8 +26,7 @@ std::optional<FileIdentity> identityAt(int folder, const QString &name, int flag
     struct stat status = {};
     if (::fstatat(folder, QFile::encodeName(name).constData(), &status, flags) != 0)
         return std::nullopt;
-    return FileIdentity{status.st_dev, status.st_ino, status.st_nlink, status.st_mode,
-                        status.st_size};
+    return FileIdentity::Of(status);
 }
 
 // Working files of this version, and of the versions that named them after the good part.
@@ -111,8 +112,12 @@ Expected<void> Folder::renameWithoutReplacing(const QString &from, const QString
 
     // File systems without the flag: a hard link refuses an existing name just as well.
     if (::linkat(m_descriptor, source.constData(), m_descriptor, target.constData(), 0) == 0) {
-        if (::unlinkat(m_descriptor, source.constData(), 0) != 0)
-            return failure(errno, from);
+        if (::unlinkat(m_descriptor, source.constData(), 0) != 0) {
+            // One file under both names is neither a good part nor a fixed file.
+            const int error = errno;
+            (void)::unlinkat(m_descriptor, target.constData(), 0);
+            return failure(error, from);
+        }
         return {};
     }
     if (errno == ENOENT)
@@ -166,6 +171,65 @@ Expected<void> Folder::checkWritable() const
     return {};
 }
 
+Expected<void> Folder::checkCanRename(const QString &name) const
+{
+    if (Expected<void> writable = checkWritable(); !writable)
+        return writable;
+    // In a sticky folder only the file's owner, the folder's owner or a privileged user may
+    // rename the file; anyone else's merge would fail at its very end.
+    struct stat folder = {};
+    const std::optional<FileIdentity> file = entry(name);
+    if (!file || ::fstat(m_descriptor, &folder) != 0 || !(folder.st_mode & S_ISVTX))
+        return {};
+    const uid_t user = ::geteuid();
+    if (user == 0 || user == folder.st_uid || user == file->owner)
+        return {};
+    const QString path = pathOf(name);
+    return RepairFailure(RepairFailure::PermissionDenied,
+                         QCoreApplication::translate("Folder",
+                                                     "Permission denied: %1 belongs to another "
+                                                     "user, and in this folder only they may "
+                                                     "rename it")
+                             .arg(QDir::toNativeSeparators(path)),
+                         path);
+}
+
+bool Folder::isMountPoint(const QString &name) const
+{
+    struct statx status = {};
+    if (::statx(m_descriptor, QFile::encodeName(name).constData(), AT_SYMLINK_NOFOLLOW,
+                STATX_BASIC_STATS, &status)
+        != 0)
+        return false;
+    if (status.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT)
+        return status.stx_attributes & STATX_ATTR_MOUNT_ROOT;
+    // Older kernels: another file system begins there.
+    struct stat folder = {};
+    return ::fstat(m_descriptor, &folder) == 0
+           && (status.stx_dev_major != major(folder.st_dev)
+               || status.stx_dev_minor != minor(folder.st_dev));
+}
+
+QStringList Folder::names() const
+{
+    QStringList names;
+    const int listing = ::openat(m_descriptor, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listing < 0)
+        return names;
+    DIR *entries = ::fdopendir(listing);
+    if (!entries) {
+        ::close(listing);
+        return names;
+    }
+    while (const dirent *entry = ::readdir(entries)) {
+        const QString name = QFile::decodeName(entry->d_name);
+        if (QFile::encodeName(name) == entry->d_name && name != u"." && name != u"..")
+            names << name;
+    }
+    ::closedir(entries);
+    return names;
+}
+
 bool Folder::takesName(const QString &name) const
 {
     const long longest = ::fpathconf(m_descriptor, _PC_NAME_MAX);
@@ -174,23 +238,9 @@ bool Folder::takesName(const QString &name) const
 
 void Folder::removeLeftoverWorkingFiles()
 {
-    const int listing = ::openat(m_descriptor, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (listing < 0)
-        return;
-    DIR *entries = ::fdopendir(listing);
-    if (!entries) {
-        ::close(listing);
-        return;
-    }
-    QStringList leftovers;
-    while (const dirent *entry = ::readdir(entries)) {
-        const QString name = QFile::decodeName(entry->d_name);
-        if (isWorkingFileName(name) && QFile::encodeName(name) == entry->d_name)
-            leftovers << name;
-    }
-    ::closedir(entries);
-
-    for (const QString &name : leftovers) {
+    for (const QString &name : names()) {
+        if (!isWorkingFileName(name))
+            continue;
         RawFile file;
         const std::optional<FileIdentity> before = entry(name);
         if (!before || !before->isRegularFile() || !file.openToLockIn(*this, name))

@@ -4,6 +4,7 @@
 #include "FileIdentity.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -42,6 +43,13 @@ public:
 
     // A new entry could be made and renamed here: the folder is writable and searchable.
     Expected<void> checkWritable() const;
+    // The same, and this user may rename the entry `name` here, which a sticky folder
+    // allows only the owners of the file or of the folder.
+    Expected<void> checkCanRename(const QString &name) const;
+    // Another file system is mounted on the entry `name`.
+    bool isMountPoint(const QString &name) const;
+    // The names of the entries, leaving out those that are not valid text.
+    QStringList names() const;
     // A name that long or shorter is taken by the file system.
     bool takesName(const QString &name) const;
 

@@ -95,8 +95,7 @@ Expected<FileIdentity> RawFile::identity() const
     struct stat status = {};
     if (::fstat(m_descriptor, &status) != 0)
         return failure(errno);
-    return FileIdentity{status.st_dev, status.st_ino, status.st_nlink, status.st_mode,
-                        status.st_size};
+    return FileIdentity::Of(status);
 }
 
 Expected<qint64> RawFile::length() const
@@ -105,6 +104,18 @@ Expected<qint64> RawFile::length() const
     if (!identified)
         return identified.failure();
     return identified->size;
+}
+
+Expected<qint64> RawFile::firstHoleFrom(qint64 offset) const
+{
+    const off_t hole = ::lseek(m_descriptor, off_t(offset), SEEK_HOLE);
+    if (hole >= 0)
+        return qint64(hole);
+    // At or past the end there is nothing but the end; a file system that cannot tell holes
+    // has none to show.
+    if (errno == ENXIO || errno == EINVAL)
+        return length();
+    return failure(errno);
 }
 
 bool RawFile::tryLock()

@@ -32,6 +32,9 @@ public:
 
     Expected<FileIdentity> identity() const;
     Expected<qint64> length() const;
+    // Where the first run of bytes that were never written (a hole, or space set aside but
+    // not filled) begins at or after `offset`; the file's length when there is none.
+    Expected<qint64> firstHoleFrom(qint64 offset) const;
     Expected<void> readAt(qint64 offset, char *data, qint64 count) const;
     Expected<void> writeAt(qint64 offset, const char *data, qint64 count);
 

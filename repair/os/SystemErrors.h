@@ -34,6 +34,8 @@ bool CannotCopyInKernel(int error);
 bool CannotMakeUnnamedFiles(int error);
 // The file system does not know renameat2's flags.
 bool CannotRenameWithFlags(int error);
+// The file system keeps no extended attributes (or none in the user namespace).
+bool AttributesNotKept(int error);
 // Linking a file by its descriptor needs a privilege we may lack; /proc does not.
 bool CannotLinkByDescriptor(int error);
 
