@@ -309,9 +309,7 @@ void TestCli::saysWhereTheDamageBegins_data()
     QTest::addColumn<QString>("says");
 
     QTest::newRow("intact") << "intact.avi" << 1 << "No damage found in intact.avi";
-    QTest::newRow("not-an-avi")
-        << "pattern.avi" << 1
-        << "pattern.avi is not a file Saltwick can read: AVI, Matroska and MP4 can be checked";
+    QTest::newRow("not-an-avi") << "pattern.avi" << 1 << "pattern.avi is not a file Saltwick can read: AVI, Matroska and MP4 can be checked";
     QTest::newRow("missing") << "gone.avi" << 1 << "File doesn't exist";
     QTest::newRow("damaged") << "damaged.avi" << 0 << QString();
 }

@@ -9,59 +9,37 @@ RepairFailure Failure(int error, const QString &path)
     const QString where = QDir::toNativeSeparators(path);
     switch (error) {
     case ENOENT:
-        return {RepairFailure::FileNotFound,
-                QCoreApplication::translate("RepairFailure", "File not found: %1").arg(where),
-                path};
+        return {RepairFailure::FileNotFound, QCoreApplication::translate("RepairFailure", "File not found: %1").arg(where), path};
     case ENOTDIR:
-        return {RepairFailure::PathNotFound,
-                QCoreApplication::translate("RepairFailure", "Path not found: %1").arg(where),
-                path};
+        return {RepairFailure::PathNotFound, QCoreApplication::translate("RepairFailure", "Path not found: %1").arg(where), path};
     case ENOSPC:
     case EDQUOT:
     case EFBIG:
-        return {
-            RepairFailure::DiskFull,
-            QCoreApplication::translate("RepairFailure", "Disk full while writing %1").arg(where),
-            path};
+        return {RepairFailure::DiskFull, QCoreApplication::translate("RepairFailure", "Disk full while writing %1").arg(where), path};
     case EACCES:
     case EPERM:
     case EROFS:
-        return {RepairFailure::PermissionDenied,
-                QCoreApplication::translate("RepairFailure", "Permission denied: %1").arg(where),
-                path};
+        return {RepairFailure::PermissionDenied, QCoreApplication::translate("RepairFailure", "Permission denied: %1").arg(where), path};
     case ENOMEM:
-        return {RepairFailure::OutOfMemory,
-                QCoreApplication::translate("RepairFailure", "Out of memory"), path};
+        return {RepairFailure::OutOfMemory, QCoreApplication::translate("RepairFailure", "Out of memory"), path};
     case EISDIR:
     case EEXIST:
     case ENOTEMPTY:
     case EBUSY:
     case ETXTBSY:
-        return {
-            RepairFailure::PathFileAccessError,
-            QCoreApplication::translate("RepairFailure", "Path/file access error: %1").arg(where),
-            path};
+        return {RepairFailure::PathFileAccessError, QCoreApplication::translate("RepairFailure", "Path/file access error: %1").arg(where),
+                path};
     case ELOOP:
         return {RepairFailure::PathFileAccessError,
-                QCoreApplication::translate("RepairFailure",
-                                            "Path/file access error: %1 is a symbolic link")
-                    .arg(where),
-                path};
+                QCoreApplication::translate("RepairFailure", "Path/file access error: %1 is a symbolic link").arg(where), path};
     case ENAMETOOLONG:
         return {RepairFailure::InvalidArgument,
-                QCoreApplication::translate("RepairFailure",
-                                            "The name %1 is too long for the file system")
-                    .arg(where),
-                path};
+                QCoreApplication::translate("RepairFailure", "The name %1 is too long for the file system").arg(where), path};
     case EINVAL:
-        return {RepairFailure::InvalidArgument,
-                QCoreApplication::translate("RepairFailure", "Invalid argument: %1").arg(where),
-                path};
+        return {RepairFailure::InvalidArgument, QCoreApplication::translate("RepairFailure", "Invalid argument: %1").arg(where), path};
     default:
         return {RepairFailure::DeviceIoError,
-                QCoreApplication::translate("RepairFailure", "Device I/O error on %1 (%2)")
-                    .arg(where, qt_error_string(error)),
-                path};
+                QCoreApplication::translate("RepairFailure", "Device I/O error on %1 (%2)").arg(where, qt_error_string(error)), path};
     }
 }
 
