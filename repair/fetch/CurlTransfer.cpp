@@ -158,9 +158,8 @@ CurlTransfer::Ending CurlTransfer::perform(const QString &address, qint64 from,
     curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, ReceiveBufferBytes);
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, m_errorBuffer);
     // The certificates the curl tool trusts: its own variable first, then OpenSSL's.
-    const QByteArray bundle = qEnvironmentVariableIsSet("CURL_CA_BUNDLE")
-                                  ? qgetenv("CURL_CA_BUNDLE")
-                                  : qgetenv("SSL_CERT_FILE");
+    const QByteArray bundle = !qgetenv("CURL_CA_BUNDLE").isEmpty() ? qgetenv("CURL_CA_BUNDLE")
+                                                                   : qgetenv("SSL_CERT_FILE");
     if (!bundle.isEmpty())
         curl_easy_setopt(curl, CURLOPT_CAINFO, bundle.constData());
     const QByteArray folder = qgetenv("SSL_CERT_DIR");
