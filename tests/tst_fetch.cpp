@@ -1,12 +1,14 @@
 #include "TestFiles.h"
 #include "TestFolder.h"
 #include "TestServer.h"
+#include "TestWindow.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QProgressBar>
 #include <QStandardPaths>
 #include <QTest>
 #include <QThread>
@@ -43,6 +45,8 @@ private slots:
     void stopsAtSigtermWithTheGoodPartAsItWas();
     void followsRedirectsAndSaysWhere();
     void trustsTheCertificateItIsGiven();
+    void fetchesFromTheWindow_data();
+    void fetchesFromTheWindow();
 
 private:
     struct Outcome
@@ -405,6 +409,59 @@ void TestFetch::trustsTheCertificateItIsGiven()
               {"CURL_CA_BUNDLE=", "SSL_CERT_DIR=", "SSL_CERT_FILE=" + server.certificate()});
     QVERIFY2(outcome.status == 0, outcome.err.constData());
     QCOMPARE(TestFiles::Read(path("movie-.avi")), m_original);
+}
+
+void TestFetch::fetchesFromTheWindow_data()
+{
+    QTest::addColumn<bool>("dropped");
+
+    QTest::newRow("context-menu") << false;
+    QTest::newRow("dropped-link") << true;
+}
+
+void TestFetch::fetchesFromTheWindow()
+{
+    QFETCH(bool, dropped);
+
+    const qint64 kept = 4000000;
+    writeFiles(12000000, kept);
+    QVERIFY(TestFiles::Write(path("other.avi"), m_original.left(10)));
+    TestServer server(m_serverDir->path());
+    QVERIFY2(server.startNginx(path("root"), false, 16000000), qPrintable(server.whyNot()));
+
+    TestWindow window;
+    window.form.show();
+    window.form.AddPendingMerge(path("movie.QQQ"));
+    auto *list = window.get<QListWidget>("List1");
+    list->item(0)->setSelected(true);
+    // While it fetches, the window repaints, shows its progress and ignores other commands;
+    // a close waits for the end.
+    bool showedProgress = false;
+    bool closedAtOnce = true;
+    connect(&window.form, &Form1::copyYielded, this, [&] {
+        if (showedProgress || QFileInfo(path("movie.QQQ")).size() < kept + 1000000)
+            return;
+        showedProgress = window.get<QProgressBar>("progress")->isVisible();
+        closedAtOnce = window.tryEveryCommandAndClose(path("other.avi"));
+    });
+    if (dropped) {
+        QMimeData link;
+        link.setUrls({QUrl(server.url("movie.avi"))});
+        QVERIFY(SendDrop(list->viewport(), link));
+        QCOMPARE(window.prompts.textQuestions.size(), 0);
+    } else {
+        window.prompts.texts = {server.url("movie.avi")};
+        window.form.findChild<QAction *>("actFetchRest")->trigger();
+        QCOMPARE(window.prompts.textQuestions.size(), 1);
+    }
+    QCOMPARE(window.status(),
+             QStringLiteral("Merge complete. %1 is the fixed file.").arg(path("movie-.avi")));
+    QCOMPARE(TestFiles::Read(path("movie-.avi")), m_original);
+    QVERIFY(showedProgress);
+    QVERIFY(!closedAtOnce);
+    QVERIFY(!window.form.isVisible());
+    QCOMPARE(window.prompts.messages, QStringList());
+    QCOMPARE(TestFiles::Read(path("other.avi")), m_original.left(10));
 }
 
 QTEST_MAIN(TestFetch)
