@@ -1,10 +1,10 @@
-#include "FileSizeLimit.h"
 #include "Form1.h"
 #include "MessageBoxPrompts.h"
 #include "QtFileDialog.h"
 #include "TerminationSignals.h"
 #include "Translations.h"
 #include "Version.h"
+#include "WriteLimit.h"
 
 #include <QApplication>
 #include <QByteArrayView>
@@ -43,7 +43,7 @@ int answerOption(int argc, char *argv[], QByteArrayView option)
 
 int main(int argc, char *argv[])
 {
-    FileSizeLimit::FailWritesInsteadOfEnding();
+    WriteLimit::FailWritesInsteadOfEnding();
 
     // Only a command line that is exactly one of these is an option; any other is a path.
     if (argc == 2) {

@@ -1,13 +1,13 @@
 #include "CommandLineTool.h"
-#include "FileSizeLimit.h"
 #include "Translations.h"
 #include "Version.h"
+#include "WriteLimit.h"
 
 #include <QCoreApplication>
 
 int main(int argc, char *argv[])
 {
-    FileSizeLimit::FailWritesInsteadOfEnding();
+    WriteLimit::FailWritesInsteadOfEnding();
 
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("saltwick-cli"));

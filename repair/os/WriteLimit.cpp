@@ -1,12 +1,12 @@
-#include "FileSizeLimit.h"
+#include "WriteLimit.h"
 
 #include <csignal>
 
-namespace FileSizeLimit {
+namespace WriteLimit {
 
 void FailWritesInsteadOfEnding()
 {
     std::signal(SIGXFSZ, SIG_IGN);
 }
 
-} // namespace FileSizeLimit
+} // namespace WriteLimit
