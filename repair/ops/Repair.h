@@ -47,8 +47,10 @@ public:
     // The first bytes of `file` up to the size `sizeText` holds (read as the size box reads
     // it, an error line first rewritten) into the good part; gives the good part's path.
     Expected<QString> split(const QString &file, const QString &sizeText, const RepairSteps &steps);
-    // Completes a good part from its companion; gives the fixed file's path.
-    Expected<QString> merge(const QString &goodPart, const RepairSteps &steps);
+    // Completes a good part from its companion (by the naming rules, or `companion` when it
+    // is given); gives the fixed file's path.
+    Expected<QString> merge(const QString &goodPart, const RepairSteps &steps,
+                            const QString &companion = {});
     // Completes a good part from the file at `address` and gives it the fixed name (or
     // `choices.fixedName`); gives the fixed file's path. A join that differs is a question.
     Expected<QString> fetch(const QString &goodPart, const QString &address,
