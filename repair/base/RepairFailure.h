@@ -57,10 +57,7 @@ public:
 
     Code code() const { return m_code; }
     Reason reason() const { return m_reason; }
-    bool isRefusal() const
-    {
-        return m_reason != Reason::Failed && m_reason != Reason::Interrupted;
-    }
+    bool isRefusal() const { return m_reason != Reason::Failed && m_reason != Reason::Interrupted; }
     QString file() const { return m_file; }
     QString description() const { return m_description; }
     qint64 position() const { return m_position; }
