@@ -27,6 +27,11 @@ public:
     int scan(const QString &file);
     int split(const QString &file, const QString &sizeText, bool overwrite);
     int merge(const QStringList &goodParts, bool force);
+    int mergeWith(const QString &goodPart, const QString &newFile, bool force);
+    int fetch(const QString &goodPart, const QString &address, const FetchChoices &choices,
+              bool force);
+    int repair(const QString &file, const QString &address, const QString &sizeText,
+               const FetchChoices &choices, bool force);
     int list(const QString &folder);
 
 private:
@@ -35,9 +40,12 @@ private:
     // each is named on standard error.
     void giveBackIn(const QString &folder);
     void giveBackBeside(const QString &file);
+    int mergeOne(const QString &goodPart, const QString &newFile, bool force);
     // The exit status for a failure, after saying it with `hint` added.
     int fail(const RepairFailure &failure, const QString &hint = {});
     CopyHooks hooks();
+    RepairSteps fetchSteps(bool force);
+    QString fetchHint(const RepairFailure &failure) const;
 
     Console &m_console;
     QByteArray m_chunkBuffer;

@@ -22,6 +22,7 @@ public:
         PermissionDenied = 70,
         PathFileAccessError = 75,
         PathNotFound = 76,
+        ServerFault = 80, // the server did not serve the file as asked, or could not be reached
     };
 
     enum class Reason {
@@ -45,6 +46,10 @@ public:
         NoTrash,           // nothing can take what is in the good part's way to a trash
         ReplacesForGood,   // no trash can take the older good part: it would be lost
         NoCurrentFolder,   // a relative name, and the current folder has no name to join
+        ServerFault,       // a wrong answer, a changed file, no server there
+        ConnectionLost,    // the connection kept breaking; what was fetched is kept
+        RangesIgnored,     // the server sends the whole file whatever part is asked for
+        RemoteNotLonger,   // the file at the address is not longer than the good part
     };
 
     RepairFailure(Code code, const QString &description, const QString &file = {})

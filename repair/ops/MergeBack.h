@@ -19,6 +19,8 @@ class MergeBack
 
 public:
     explicit MergeBack(const QString &goodPartPath);
+    // With a companion of any name; the fixed file keeps the companion's extension.
+    MergeBack(const QString &goodPartPath, const QString &companionPath);
 
     // Refuses, with nothing written, a companion that is still the file the good part was
     // split from (NotFetchedAgain), one still being downloaded (StillDownloading), one not
