@@ -1,5 +1,7 @@
 #include "FileProbe.h"
+#include "Folder.h"
 #include "GoodPartSplit.h"
+#include "LoopMount.h"
 #include "MergeBack.h"
 #include "Outcome.h"
 #include "TerminationSignals.h"
@@ -50,6 +52,15 @@ private slots:
     void terminationSignalStopsACopyAndCleansUp();
     void shortCompanionIsToldBeforeAnExistingFixedFile();
     void dropFromAnotherHostIsIgnored();
+    void cutShortMergeIsGivenBackAtTheNextStart_data();
+    void cutShortMergeIsGivenBackAtTheNextStart();
+    void stickyFolderIsRefusedBeforeABlockMoves_data();
+    void stickyFolderIsRefusedBeforeABlockMoves();
+    void downloadStillGoingOnIsNotMerged_data();
+    void downloadStillGoingOnIsNotMerged();
+    void companionThatChangesFailsTheMerge_data();
+    void companionThatChangesFailsTheMerge();
+    void relativeNameNeedsACurrentFolder();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -634,6 +645,230 @@ void TestFileSafety::dropFromAnotherHostIsIgnored()
     QVERIFY(!SendDrop(&window.form, data));
     QCOMPARE(window.fileBox(), QString());
     QCOMPARE(window.status(), QStringLiteral("No file loaded."));
+}
+
+void TestFileSafety::cutShortMergeIsGivenBackAtTheNextStart_data()
+{
+    QTest::addColumn<bool>("inMemory"); // on ramfs, which keeps no extended attributes
+    QTest::addColumn<bool>("beforeRename");
+    QTest::newRow("while-copying") << false << false;
+    QTest::newRow("before-the-rename") << false << true;
+    QTest::newRow("no-attributes-while-copying") << true << false;
+    QTest::newRow("no-attributes-before-the-rename") << true << true;
+}
+
+void TestFileSafety::cutShortMergeIsGivenBackAtTheNextStart()
+{
+    QFETCH(bool, inMemory);
+    QFETCH(bool, beforeRename);
+    std::unique_ptr<LoopMount> memory;
+    QString folder = m_dir->path();
+    if (inMemory) {
+        memory = std::make_unique<LoopMount>(m_dir->path(), "ramfs", 0);
+        if (!memory->isMounted())
+            QSKIP(qPrintable(memory->whyNot()));
+        folder = memory->mountPoint();
+    }
+    const QString goodPart = folder + "/movie.QQQ";
+    QVERIFY(TestFiles::Write(goodPart, m_good));
+    QVERIFY(TestFiles::Write(folder + "/movie.avi", m_companion));
+    // Killed at its first piece, or once every byte is copied and before the rename.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        QByteArray chunkBuffer;
+        MergeBack merge(goodPart);
+        const CopyHooks hooks{{}, [beforeRename](qint64 done, qint64 total) {
+                                  if (!beforeRename || done == total)
+                                      ::raise(SIGKILL);
+                              }};
+        (void)merge.run(chunkBuffer, hooks);
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    QVERIFY(WIFSIGNALED(status));
+    QVERIFY(QFileInfo(goodPart).size() > GoodLength);
+
+    CurrentFolder there(folder);
+    TestWindow window;
+    window.form.Form_Load(QString());
+    QCOMPARE(window.prompts.messages.size(), 1);
+    QVERIFY2(window.prompts.messages.first().contains("movie.QQQ"),
+             qPrintable(window.prompts.messages.first()));
+    QCOMPARE(TestFiles::Read(goodPart), m_good);
+    QCOMPARE(window.listed(), QStringList{"movie.QQQ"});
+    window.get<QListWidget>("List1")->item(0)->setSelected(true);
+    window.click("cmdMerge");
+    QCOMPARE(TestFiles::Read(folder + "/movie-.avi"), m_companion);
+    // Nothing of the record is left, and a later start has nothing to say.
+    TestWindow later;
+    later.form.Form_Load(QString());
+    QCOMPARE(later.prompts.messages, QStringList());
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+             QStringList({"movie-.avi", "movie.avi"}));
+}
+
+void TestFileSafety::stickyFolderIsRefusedBeforeABlockMoves_data()
+{
+    QTest::addColumn<bool>("mergeIt"); // else only the rename to the fixed name
+    QTest::newRow("merge") << true;
+    QTest::newRow("rename") << false;
+}
+
+void TestFileSafety::stickyFolderIsRefusedBeforeABlockMoves()
+{
+    QFETCH(bool, mergeIt);
+    if (::geteuid() != 0)
+        QSKIP("a good part of another user needs root to make");
+    // A folder everyone may write to, sticky as /tmp is; the good part is root's, and
+    // everyone may write to it.
+    const QString shared = path("shared");
+    QVERIFY(QDir().mkdir(shared));
+    QCOMPARE(::chmod(raw(shared).constData(), 01777), 0);
+    const QString goodPart = shared + "/movie.QQQ";
+    QVERIFY(TestFiles::Write(goodPart, m_good));
+    QVERIFY(TestFiles::Write(shared + "/movie.avi", m_companion));
+    QCOMPARE(::chmod(raw(goodPart).constData(), 0666), 0);
+
+    const int code = runAsNobody([&] {
+        if (!mergeIt) {
+            Folder folder;
+            if (!folder.open(shared + '/'))
+                return 99;
+            const Expected<void> renamed = folder.renameWithoutReplacing("movie.QQQ", "movie-.avi");
+            return renamed ? 0 : int(renamed.failure().code());
+        }
+        bool copied = false;
+        QByteArray chunkBuffer;
+        MergeBack merge(goodPart);
+        const Expected<void> merged = merge.run(chunkBuffer, {{}, [&](qint64, qint64) {
+                                                                  copied = true;
+                                                              }});
+        return copied ? 98 : merged ? 0 : int(merged.failure().code());
+    });
+    if (code == -1)
+        QSKIP("no unprivileged user to run as");
+    QCOMPARE(code, int(RepairFailure::PermissionDenied));
+    QCOMPARE(TestFiles::Read(goodPart), m_good);
+    QVERIFY(!QFile::exists(shared + "/movie-.avi"));
+    struct stat status = {};
+    QCOMPARE(::stat(raw(goodPart).constData(), &status), 0);
+    QCOMPARE(status.st_nlink, nlink_t(1));
+}
+
+void TestFileSafety::downloadStillGoingOnIsNotMerged_data()
+{
+    QTest::addColumn<QString>("download");
+    QTest::newRow("space-set-aside") << "preallocated";
+    QTest::newRow("holes") << "sparse";
+    QTest::newRow("zeros-at-the-end") << "zeros";
+}
+
+void TestFileSafety::downloadStillGoingOnIsNotMerged()
+{
+    QFETCH(QString, download);
+    const qint64 arrived = 3000000;
+    QVERIFY(TestFiles::Write(path("movie.QQQ"), m_good));
+    if (download == "zeros") {
+        QByteArray written = m_companion;
+        written.replace(arrived, CompanionLength - arrived, QByteArray(CompanionLength - arrived, 0));
+        QVERIFY(TestFiles::Write(path("movie.avi"), written));
+    } else {
+        QFile companion(path("movie.avi"));
+        QVERIFY(companion.open(QIODevice::WriteOnly));
+        QCOMPARE(companion.write(m_companion.left(arrived)), arrived);
+        QVERIFY(companion.flush());
+        if (download == "sparse")
+            QVERIFY(companion.resize(CompanionLength));
+        else if (::fallocate(companion.handle(), 0, 0, CompanionLength) != 0)
+            QSKIP("the file system cannot set space aside");
+    }
+
+    TestWindow window;
+    window.form.Form_Load(QString());
+    QCOMPARE(window.listed(), QStringList());
+    // Dropped, it says why it is not listed.
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(path("movie.QQQ"))});
+    QVERIFY(SendDrop(&window.form, data));
+    QCOMPARE(window.listed(), QStringList());
+    QVERIFY2(window.status().contains("movie.avi is still being downloaded"),
+             qPrintable(window.status()));
+    QByteArray chunkBuffer;
+    MergeBack merge(path("movie.QQQ"));
+    QCOMPARE(ReasonOf(merge.run(chunkBuffer, {})), std::optional(Reason::StillDownloading));
+    QCOMPARE(TestFiles::Read(path("movie.QQQ")), m_good);
+    QVERIFY(!QFile::exists(path("movie-.avi")));
+
+    // Once the download has finished, the good part is listed and merges.
+    QVERIFY(TestFiles::Write(path("movie.avi"), m_companion));
+    TestWindow later;
+    selectGoodPart(later);
+    later.click("cmdMerge");
+    QCOMPARE(later.prompts.messages, QStringList());
+    QCOMPARE(TestFiles::Read(path("movie-.avi")), m_companion);
+}
+
+void TestFileSafety::companionThatChangesFailsTheMerge_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::newRow("grows") << "grows";
+    QTest::newRow("written-at-the-same-length") << "written";
+    // Its modification time put back, as some downloaders do: only its change time tells.
+    QTest::newRow("time-put-back") << "touched";
+}
+
+void TestFileSafety::companionThatChangesFailsTheMerge()
+{
+    QFETCH(QString, change);
+    writeMergeFiles();
+    TestWindow window;
+    selectGoodPart(window);
+    int yields = 0;
+    // The first yield comes before the merge starts, the second inside its copy.
+    QObject::connect(&window.form, &Form1::copyYielded, [&] {
+        if (++yields != 2)
+            return;
+        QFile companion(path("movie.avi"));
+        struct stat before = {};
+        QCOMPARE(::stat(raw(path("movie.avi")).constData(), &before), 0);
+        QVERIFY(companion.open(QIODevice::ReadWrite));
+        if (change == "grows") {
+            QVERIFY(companion.seek(CompanionLength));
+            QCOMPARE(companion.write("more"), qint64(4));
+        } else {
+            QCOMPARE(companion.write(m_companion.left(1)), qint64(1));
+        }
+        companion.close();
+        if (change == "touched") {
+            const timespec times[2] = {before.st_atim, before.st_mtim};
+            QCOMPARE(::utimensat(AT_FDCWD, raw(path("movie.avi")).constData(), times, 0), 0);
+        }
+    });
+    window.click("cmdMerge");
+
+    QCOMPARE(window.prompts.messages.size(), 1);
+    QVERIFY2(window.prompts.messages.first().contains("movie.avi changed while it was being merged"),
+             qPrintable(window.prompts.messages.first()));
+    QVERIFY(!window.status().startsWith("Merge complete"));
+    QCOMPARE(TestFiles::Read(path("movie.QQQ")), m_good);
+    QVERIFY(!QFile::exists(path("movie-.avi")));
+}
+
+void TestFileSafety::relativeNameNeedsACurrentFolder()
+{
+    // Without a current folder, movie.avi must not become /movie.avi.
+    QVERIFY(QDir().mkdir(path("gone")));
+    QVERIFY(TestFiles::Write(path("gone/movie.avi"), m_good));
+    CurrentFolder gone(path("gone"));
+    QVERIFY(QFile::remove(path("gone/movie.avi")));
+    QVERIFY(QDir().rmdir(path("gone")));
+    TestWindow window;
+    window.form.Form_Load("movie.avi");
+    QVERIFY2(window.status().contains("the current folder was removed"),
+             qPrintable(window.status()));
+    QCOMPARE(window.sizeBox(), QString());
+    QCOMPARE(window.fileBox(), QString());
 }
 
 QTEST_MAIN(TestFileSafety)

@@ -73,7 +73,8 @@ qint64 FreeBytesOnDisk(const QString &folder)
 {
     struct statvfs info = {};
     const QString where = folder.isEmpty() ? QStringLiteral(".") : folder;
-    if (::statvfs(QFile::encodeName(where).constData(), &info) != 0)
+    // A file system in memory that counts no blocks at all (ramfs) has no limit to tell.
+    if (::statvfs(QFile::encodeName(where).constData(), &info) != 0 || info.f_blocks == 0)
         return -1;
     return qint64(info.f_bavail) * qint64(info.f_frsize);
 }
