@@ -741,9 +741,8 @@ void TestFileSafety::stickyFolderIsRefusedBeforeABlockMoves()
         bool copied = false;
         QByteArray chunkBuffer;
         MergeBack merge(goodPart);
-        const Expected<void> merged = merge.run(chunkBuffer, {{}, [&](qint64, qint64) {
-                                                                  copied = true;
-                                                              }});
+        const Expected<void> merged
+            = merge.run(chunkBuffer, {{}, [&](qint64, qint64) { copied = true; }});
         return copied ? 98 : merged ? 0 : int(merged.failure().code());
     });
     if (code == -1)
@@ -773,7 +772,8 @@ void TestFileSafety::downloadStillGoingOnIsNotMerged()
     QVERIFY(TestFiles::Write(path("movie.QQQ"), m_good));
     if (download == "zeros") {
         QByteArray written = m_companion;
-        written.replace(arrived, CompanionLength - arrived, QByteArray(CompanionLength - arrived, 0));
+        written.replace(arrived, CompanionLength - arrived,
+                        QByteArray(CompanionLength - arrived, 0));
         QVERIFY(TestFiles::Write(path("movie.avi"), written));
     } else {
         QFile companion(path("movie.avi"));
@@ -854,8 +854,9 @@ void TestFileSafety::companionThatChangesFailsTheMerge()
     window.click("cmdMerge");
 
     QCOMPARE(window.prompts.messages.size(), 1);
-    QVERIFY2(window.prompts.messages.first().contains("movie.avi changed while it was being merged"),
-             qPrintable(window.prompts.messages.first()));
+    QVERIFY2(
+        window.prompts.messages.first().contains("movie.avi changed while it was being merged"),
+        qPrintable(window.prompts.messages.first()));
     QVERIFY(!window.status().startsWith("Merge complete"));
     QCOMPARE(TestFiles::Read(path("movie.QQQ")), m_good);
     QVERIFY(!QFile::exists(path("movie-.avi")));

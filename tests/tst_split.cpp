@@ -1,6 +1,8 @@
 #include "FileSizeLimit.h"
+#include "LoopMount.h"
 #include "TestFiles.h"
 #include "TestFolder.h"
+#include "TestTrash.h"
 #include "TestWindow.h"
 
 #include <QFile>
@@ -35,12 +37,14 @@ private slots:
     void asksBeforeOverwriting();
     void reportsAFullDisk();
     void ignoresCommandsAndDefersCloseWhileCopying();
+    void keepsWhatNoTrashCanTake_data();
+    void keepsWhatNoTrashCanTake();
 
 private:
     QString makeSource(const QString &name, qint64 size);
     QByteArray m_pattern;
     std::unique_ptr<TestFolder> m_dir;
-    std::unique_ptr<TestFolder> m_dataHome;
+    std::unique_ptr<TestTrash> m_trash;
 };
 
 void TestSplit::initTestCase()
@@ -53,10 +57,9 @@ void TestSplit::init()
 {
     m_dir = std::make_unique<TestFolder>();
     QVERIFY(m_dir->isValid());
-    // The desktop trash, where a folder in the good part's way goes, is the test's own.
-    m_dataHome = std::make_unique<TestFolder>();
-    QVERIFY(m_dataHome->isValid());
-    qputenv("XDG_DATA_HOME", QFile::encodeName(m_dataHome->filePath("data")));
+    // The desktop trash, where whatever is in the good part's way goes, is the test's own.
+    m_trash.reset();
+    m_trash = std::make_unique<TestTrash>();
 }
 
 QString TestSplit::makeSource(const QString &name, qint64 size)
@@ -166,6 +169,8 @@ void TestSplit::replacesAnOlderLongerGoodPart()
 
     QCOMPARE(window.status(), QStringLiteral("Done"));
     QCOMPARE(TestFiles::Read(goodPart), m_pattern.left(1000));
+    // The older one waits in the trash, byte for byte.
+    QCOMPARE(TestFiles::Read(m_trash->trashed(goodPart)), TestFiles::Pattern(5000000, 7));
 }
 
 void TestSplit::refusesASizeBeyondTheFile()
@@ -353,9 +358,12 @@ void TestSplit::asksBeforeOverwriting()
         QCOMPARE(window.prompts.messages, QStringList());
         QCOMPARE(window.status(), QStringLiteral("Done"));
         QCOMPARE(TestFiles::Read(goodPart), m_pattern.left(3500000));
-        // A folder is not deleted: it waits in the trash, whole.
-        if (obstacle != "read-only") {
-            const QString trashed = m_dataHome->filePath("data/Trash/files/movie.QQQ");
+        // Nothing is deleted: it waits in the trash, whole.
+        const QString trashed = m_trash->trashed(goodPart);
+        QVERIFY(!trashed.isEmpty());
+        if (obstacle == "read-only") {
+            QCOMPARE(TestFiles::Read(trashed), TestFiles::Pattern(10, 3));
+        } else {
             QCOMPARE(TestFiles::Read(trashed + "/inside.bin"), TestFiles::Pattern(10));
             QCOMPARE(QFileInfo(trashed + "/deeper").isDir(), obstacle == "folder-with-folder");
         }
@@ -425,6 +433,68 @@ void TestSplit::ignoresCommandsAndDefersCloseWhileCopying()
     QCOMPARE(TestFiles::Read(m_dir->filePath("movie.QQQ")), m_pattern.left(9000000));
     // The close asked for during the copy happens once it is over.
     QVERIFY(!window.form.isVisible());
+}
+
+void TestSplit::keepsWhatNoTrashCanTake_data()
+{
+    QTest::addColumn<QString>("obstacle"); // "folder", "mount-point" or "older-good-part"
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("folder") << "folder" << true;
+    QTest::newRow("mount-point") << "mount-point" << true;
+    QTest::newRow("older-good-part-no") << "older-good-part" << false;
+    QTest::newRow("older-good-part-yes") << "older-good-part" << true;
+}
+
+void TestSplit::keepsWhatNoTrashCanTake()
+{
+    QFETCH(QString, obstacle);
+    QFETCH(bool, yes);
+    // A file system of its own: the desktop trash is on another, and the one at its top is
+    // blocked by a file of that name.
+    LoopMount mount(m_dir->path(), "ext4", 64 * 1024 * 1024,
+                    obstacle == "mount-point" ? "movie.QQQ" : "ext4");
+    if (!mount.isMounted())
+        QSKIP(qPrintable(mount.whyNot()));
+    QVERIFY(TestFiles::Write(mount.filePath(".Trash-" + QString::number(::getuid())), "blocked"));
+    const QString folder = obstacle == "mount-point" ? m_dir->path() : mount.mountPoint();
+    const QString source = folder + "/movie.avi";
+    const QString goodPart = folder + "/movie.QQQ";
+    QVERIFY(TestFiles::Write(source, m_pattern.left(4000000)));
+    if (obstacle == "older-good-part") {
+        QVERIFY(TestFiles::WritePattern(goodPart, 5000, 7));
+    } else {
+        QVERIFY(QDir().mkpath(goodPart));
+        QVERIFY(TestFiles::Write(goodPart + "/notes.txt", "notes"));
+        QVERIFY(TestFiles::WritePattern(goodPart + "/photo.jpg", 1000, 5));
+    }
+
+    TestWindow window;
+    window.form.Form_Load(source);
+    window.setSizeBox("3500000");
+    window.prompts.answers = {yes};
+    window.click("cmdSplit");
+
+    if (obstacle == "older-good-part") {
+        QCOMPARE(window.prompts.questions,
+                 QStringList{"No trash is available for the older " + goodPart
+                             + " there, so Split would replace it for good. Replace it anyway?"});
+        QCOMPARE(window.prompts.messages, QStringList());
+        QCOMPARE(TestFiles::Read(goodPart),
+                 yes ? m_pattern.left(3500000) : TestFiles::Pattern(5000, 7));
+        QCOMPARE(window.status() == QStringLiteral("Done"), yes);
+    } else {
+        // A mount point goes to no trash: no question whose Yes could not be kept.
+        QCOMPARE(window.prompts.questions.size(), obstacle == "folder" ? 1 : 0);
+        QCOMPARE(window.prompts.messages.size(), 1);
+        QVERIFY2(window.prompts.messages.first().startsWith("75: No trash is available for"),
+                 qPrintable(window.prompts.messages.first()));
+        QVERIFY(window.status() != QStringLiteral("Done"));
+        QCOMPARE(TestFiles::Read(goodPart + "/notes.txt"), QByteArray("notes"));
+        QCOMPARE(TestFiles::Read(goodPart + "/photo.jpg"), TestFiles::Pattern(1000, 5));
+    }
+    QCOMPARE(TestFiles::Read(source), m_pattern.left(4000000));
+    // No working file is left behind.
+    QCOMPARE(QDir(folder).entryList({".saltwick*"}, QDir::Files | QDir::Hidden), QStringList());
 }
 
 QTEST_MAIN(TestSplit)
