@@ -1,10 +1,17 @@
 #include "FileSizeLimit.h"
+#include "Outcome.h"
+#include "Repair.h"
 #include "TestFiles.h"
 #include "TestFolder.h"
 #include "TestWindow.h"
 
 #include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 #include <csignal>
 
@@ -29,6 +36,9 @@ private slots:
     void doesNothingWithoutASelection();
     void ignoresCommandsAndDefersCloseWhileCopying();
     void repairsADamagedDownloadEndToEnd();
+    void refusesAFileNotFetchedAgain_data();
+    void refusesAFileNotFetchedAgain();
+    void asksBeforeMergingAFileDamagedToo();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -366,6 +376,102 @@ void TestMerge::repairsADamagedDownloadEndToEnd()
     later.click("cmdMerge");
     QCOMPARE(later.prompts.messages, QStringList());
     QCOMPARE(TestFiles::Read(path("movie-.avi")), original);
+}
+
+void TestMerge::refusesAFileNotFetchedAgain_data()
+{
+    QTest::addColumn<QString>("fetch"); // how the file is fetched again, if at all
+    QTest::newRow("not-fetched-again") << "";
+    QTest::newRow("written-anew") << "anew";
+    QTest::newRow("written-in-place") << "in-place";
+    // As a downloader that sets the server's time: only the change time tells.
+    QTest::newRow("in-place-time-put-back") << "time-put-back";
+}
+
+void TestMerge::refusesAFileNotFetchedAgain()
+{
+    QFETCH(QString, fetch);
+    const QByteArray original = TestFiles::Pattern(9500000, 21);
+    QByteArray damaged = original;
+    damaged.replace(7000000, 1000000, TestFiles::Pattern(1000000, 99));
+    QVERIFY(TestFiles::Write(path("movie.avi"), damaged));
+    TestWindow window;
+    window.form.Form_Load(path("movie.avi"));
+    window.setSizeBox("6500000");
+    window.click("cmdSplit");
+    QCOMPARE(window.status(), QStringLiteral("Done"));
+
+    struct stat split = {};
+    QCOMPARE(::stat(qPrintable(path("movie.avi")), &split), 0);
+    if (fetch == "anew")
+        QVERIFY(QFile::remove(path("movie.avi")));
+    if (!fetch.isEmpty())
+        QVERIFY(TestFiles::Write(path("movie.avi"), original));
+    if (fetch == "time-put-back") {
+        const timespec times[2] = {split.st_atim, split.st_mtim};
+        QCOMPARE(::utimensat(AT_FDCWD, qPrintable(path("movie.avi")), times, 0), 0);
+    }
+
+    TestWindow later;
+    startIn(later);
+    if (!fetch.isEmpty()) {
+        QCOMPARE(later.listed(), QStringList{"movie.QQQ"});
+        later.click("cmdMerge");
+        QCOMPARE(later.prompts.messages, QStringList());
+        QCOMPARE(TestFiles::Read(path("movie-.avi")), original);
+        return;
+    }
+    QCOMPARE(later.listed(), QStringList());
+    const QString reason = "movie.avi has not been fetched again yet";
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(path("movie.QQQ"))});
+    QVERIFY(SendDrop(&later.form, data));
+    QVERIFY2(later.status().startsWith(reason), qPrintable(later.status()));
+    QByteArray chunkBuffer;
+    Repair repair(chunkBuffer);
+    const Expected<QString> merged = repair.merge(path("movie.QQQ"), {});
+    QCOMPARE(ReasonOf(merged), std::optional(Reason::NotFetchedAgain));
+    QVERIFY(merged.failure().message().startsWith(reason));
+    QCOMPARE(TestFiles::Read(path("movie.QQQ")), damaged.left(6500000));
+    QVERIFY(!QFile::exists(path("movie-.avi")));
+}
+
+void TestMerge::asksBeforeMergingAFileDamagedToo()
+{
+    // A film made by ffmpeg, fetched again with a stretch of a web page in it after the join.
+    TestFolder made;
+    const QString film = made.filePath("film.avi");
+    QProcess ffmpeg;
+    ffmpeg.start("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "testsrc=size=640x480:rate=25",
+                            "-f", "lavfi", "-i", "sine=frequency=440", "-t", "10", "-c:v",
+                            "mpeg4", "-q:v", "2", "-c:a", "pcm_s16le", film});
+    if (!ffmpeg.waitForFinished(120000) || ffmpeg.exitCode() != 0)
+        QSKIP("ffmpeg cannot make a test film here");
+    const QByteArray intact = TestFiles::Read(film);
+    QByteArray damaged = intact;
+    damaged.replace(1000000, 60000, QByteArray(60000, '<'));
+    QVERIFY(TestFiles::Write(path("movie.QQQ"), intact.left(850000)));
+    QVERIFY(TestFiles::Write(path("movie.avi"), damaged));
+
+    TestWindow window;
+    startIn(window);
+    window.click("cmdMerge");
+    QCOMPARE(window.prompts.questions.size(), 1);
+    const QRegularExpressionMatch asked
+        = QRegularExpression("^The new movie.avi is damaged too, at byte (\\d+)\\. Merge anyway\\?$")
+              .match(window.prompts.questions.first());
+    QVERIFY2(asked.hasMatch(), qPrintable(window.prompts.questions.first()));
+    // Counted from 1, where the damage begins: in the web page, or at the chunk it broke.
+    const qint64 byte = asked.captured(1).toLongLong();
+    QVERIFY2(byte > 850000 && byte <= 1000001, qPrintable(asked.captured(1)));
+    // No, the default, changes nothing.
+    QCOMPARE(window.prompts.messages, QStringList());
+    QCOMPARE(TestFiles::Read(path("movie.QQQ")), intact.left(850000));
+    QVERIFY(!QFile::exists(path("movie-.avi")));
+
+    window.prompts.answers = {true};
+    window.click("cmdMerge");
+    QCOMPARE(TestFiles::Read(path("movie-.avi")), intact.left(850000) + damaged.mid(850000));
 }
 
 QTEST_MAIN(TestMerge)
