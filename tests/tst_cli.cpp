@@ -1,4 +1,6 @@
 #include "FileSizeLimit.h"
+#include "LoopMount.h"
+#include "MergeBack.h"
 #include "TestFiles.h"
 #include "TestFolder.h"
 
@@ -8,12 +10,16 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include <csignal>
 
@@ -49,6 +55,14 @@ private slots:
     void exitsWithPermissionDenied();
     void drawsProgressOnlyOnATerminal();
     void stopsAtCtrlCAndLeavesNothingHalfDone();
+    void givesACutShortMergeBackFirst_data();
+    void givesACutShortMergeBackFirst();
+    void refusesAFileNotFetchedAgain();
+    void refusesAFileDamagedTooUnlessForced();
+    void keepsWhatNoTrashCanTake_data();
+    void keepsWhatNoTrashCanTake();
+    void refusesRelativeNamesWithoutACurrentFolder_data();
+    void refusesRelativeNamesWithoutACurrentFolder();
 
 private:
     struct Outcome
@@ -310,7 +324,9 @@ void TestCli::saysWhereTheDamageBegins_data()
     QTest::addColumn<QString>("says");
 
     QTest::newRow("intact") << "intact.avi" << 1 << "No damage found in intact.avi";
-    QTest::newRow("not-an-avi") << "pattern.avi" << 1 << "pattern.avi is not a file Saltwick can read: AVI, Matroska and MP4 can be checked";
+    QTest::newRow("not-an-avi")
+        << "pattern.avi" << 1
+        << "pattern.avi is not a file Saltwick can read: AVI, Matroska and MP4 can be checked";
     QTest::newRow("missing") << "gone.avi" << 1 << "File doesn't exist";
     QTest::newRow("damaged") << "damaged.avi" << 0 << QString();
 }
@@ -597,6 +613,186 @@ void TestCli::stopsAtCtrlCAndLeavesNothingHalfDone()
     // The good part is given back as it was.
     QCOMPARE(TestFiles::Read(path("movie.QQQ")), m_original.left(10));
     QVERIFY(!QFile::exists(path("movie-.avi")));
+}
+
+void TestCli::givesACutShortMergeBackFirst_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("list") << QStringList{"list"};
+    QTest::newRow("list-folder") << QStringList{"list", "."};
+    QTest::newRow("merge") << QStringList{"merge", "movie.QQQ"};
+    QTest::newRow("scan-beside") << QStringList{"scan", "other.avi"};
+    QTest::newRow("split-beside") << QStringList{"split", "other.avi", "10"};
+}
+
+void TestCli::givesACutShortMergeBackFirst()
+{
+    QFETCH(QStringList, arguments);
+    QVERIFY(TestFiles::Write(path("movie.QQQ"), m_original.left(1000000)));
+    QVERIFY(TestFiles::Write(path("movie.avi"), m_original));
+    QVERIFY(TestFiles::Write(path("other.avi"), m_original.left(100)));
+    // A merge killed at its first piece.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        QByteArray chunkBuffer;
+        MergeBack merge(path("movie.QQQ"));
+        (void)merge.run(chunkBuffer, {{}, [](qint64, qint64) { ::raise(SIGKILL); }});
+        ::_exit(0);
+    }
+    ::waitpid(child, nullptr, 0);
+    QVERIFY(QFileInfo(path("movie.QQQ")).size() > 1000000);
+
+    const Outcome outcome = run(arguments);
+    QVERIFY2(outcome.err.contains("movie.QQQ was cut short; the good part was given back"),
+             outcome.err.constData());
+    if (arguments.first() == QStringLiteral("merge")) {
+        QCOMPARE(outcome.status, 0);
+        QCOMPARE(TestFiles::Read(path("movie-.avi")), m_original);
+    } else {
+        QCOMPARE(TestFiles::Read(path("movie.QQQ")), m_original.left(1000000));
+    }
+    // Said once: the next command has nothing to give back.
+    QCOMPARE(run({"list"}).err, QByteArray());
+}
+
+void TestCli::refusesAFileNotFetchedAgain()
+{
+    QVERIFY(TestFiles::Write(path("movie.avi"), m_original));
+    QCOMPARE(run({"split", "movie.avi", "3000000"}).status, 0);
+    QCOMPARE(run({"list"}).out, QByteArray());
+    Outcome outcome = run({"merge", "movie.QQQ"});
+    QCOMPARE(outcome.status, 1);
+    QCOMPARE(outcome.err, QByteArray("saltwick-cli: movie.avi has not been fetched again yet: it "
+                                     "is still the damaged file the good part was split from.\n"));
+    QVERIFY(!QFile::exists(path("movie-.avi")));
+
+    // The file is fetched again.
+    QVERIFY(TestFiles::Write(path("movie.avi"), m_original));
+    QCOMPARE(run({"list"}).out, QByteArray("movie.QQQ\n"));
+    outcome = run({"merge", "movie.QQQ"});
+    QCOMPARE(outcome.status, 0);
+    QCOMPARE(TestFiles::Read(path("movie-.avi")), m_original);
+}
+
+void TestCli::refusesAFileDamagedTooUnlessForced()
+{
+    if (!writeMovies("intact.avi", "movie.avi"))
+        QSKIP("ffmpeg cannot make a test movie here");
+    QVERIFY(TestFiles::Write(path("movie.QQQ"), m_movie.left(850000)));
+    Outcome outcome = run({"merge", "movie.QQQ"});
+    QCOMPARE(outcome.status, 1);
+    const QRegularExpressionMatch said
+        = QRegularExpression("^saltwick-cli: The new movie.avi is damaged too, at byte (\\d+)\\. "
+                             "Give --force to merge it anyway.\n$")
+              .match(QString::fromUtf8(outcome.err));
+    QVERIFY2(said.hasMatch(), outcome.err.constData());
+    // The same byte, counted from 1, that scan names counted from 0.
+    const Outcome scan = run({"scan", "movie.avi"});
+    QVERIFY2(scan.out.startsWith("Damage found at offset: "
+                                 + QByteArray::number(said.captured(1).toLongLong() - 1) + ' '),
+             scan.out.constData());
+    QCOMPARE(TestFiles::Read(path("movie.QQQ")), m_movie.left(850000));
+
+    outcome = run({"merge", "--force", "movie.QQQ"});
+    QCOMPARE(outcome.status, 0);
+    QCOMPARE(TestFiles::Read(path("movie-.avi")),
+             m_movie.left(850000) + TestFiles::Read(path("movie.avi")).mid(850000));
+}
+
+void TestCli::keepsWhatNoTrashCanTake_data()
+{
+    QTest::addColumn<bool>("folder"); // else an older good part
+    QTest::newRow("folder") << true;
+    QTest::newRow("older-good-part") << false;
+}
+
+void TestCli::keepsWhatNoTrashCanTake()
+{
+    QFETCH(bool, folder);
+    // The desktop trash is on another file system, and the one at the top of this is blocked.
+    LoopMount mount(m_dir->path(), "ext4", 64 * 1024 * 1024);
+    if (!mount.isMounted())
+        QSKIP(qPrintable(mount.whyNot()));
+    QVERIFY(TestFiles::Write(mount.filePath(".Trash-" + QString::number(::getuid())), "blocked"));
+    const QString source = mount.filePath("movie.avi");
+    const QString goodPart = mount.filePath("movie.QQQ");
+    QVERIFY(TestFiles::Write(source, m_original));
+    if (folder) {
+        QVERIFY(QDir().mkdir(goodPart));
+        QVERIFY(TestFiles::Write(goodPart + "/notes.txt", "notes"));
+    } else {
+        QVERIFY(TestFiles::Write(goodPart, "older"));
+    }
+
+    // Yes to a folder changes nothing where no trash takes it; an older good part waits for it.
+    const QStringList yes = folder ? QStringList{"--yes"} : QStringList();
+    Outcome outcome = run(QStringList{"split"} + yes + QStringList{source, "100"});
+    QCOMPARE(outcome.status, 75);
+    QVERIFY2(outcome.err.startsWith("saltwick-cli: 75: No trash is available for "),
+             outcome.err.constData());
+    if (folder) {
+        QCOMPARE(TestFiles::Read(goodPart + "/notes.txt"), QByteArray("notes"));
+        return;
+    }
+    QVERIFY2(outcome.err.endsWith("Give --yes to replace it.\n"), outcome.err.constData());
+    QCOMPARE(TestFiles::Read(goodPart), QByteArray("older"));
+    outcome = run({"split", "--yes", source, "100"});
+    QCOMPARE(outcome.status, 0);
+    QCOMPARE(TestFiles::Read(goodPart), m_original.left(100));
+}
+
+namespace {
+
+// Removes a folder deeper than a path may name, one folder at a time.
+void removeDeep(int parent, const char *name)
+{
+    const int folder = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
+    if (DIR *entries = folder >= 0 ? ::fdopendir(::dup(folder)) : nullptr) {
+        while (const dirent *entry = ::readdir(entries)) {
+            if (entry->d_name[0] == '.' && (!entry->d_name[1] || !strcmp(entry->d_name, "..")))
+                continue;
+            if (::unlinkat(folder, entry->d_name, 0) != 0)
+                removeDeep(folder, entry->d_name);
+        }
+        ::closedir(entries);
+    }
+    if (folder >= 0)
+        ::close(folder);
+    ::unlinkat(parent, name, AT_REMOVEDIR);
+}
+
+} // namespace
+
+void TestCli::refusesRelativeNamesWithoutACurrentFolder_data()
+{
+    QTest::addColumn<bool>("deep"); // else removed
+    QTest::newRow("removed") << false;
+    QTest::newRow("deeper-than-a-path") << true;
+}
+
+void TestCli::refusesRelativeNamesWithoutACurrentFolder()
+{
+    QFETCH(bool, deep);
+    // Never /movie.avi: the shell goes there one folder at a time, as a user would.
+    const QString level(200, u'd');
+    const QString into = deep ? QStringLiteral("for i in $(seq 25); do mkdir %1 && cd %1; done; "
+                                               "echo film > movie.avi")
+                                    .arg(level)
+                              : QStringLiteral("mkdir gone && cd gone && rmdir ../gone");
+    QProcess shell;
+    shell.setWorkingDirectory(m_dir->path());
+    shell.start("bash",
+                {"-c", into + QStringLiteral(" && exec '%1' split movie.avi 1").arg(SALTWICK_CLI)});
+    QVERIFY(shell.waitForFinished(60000));
+    const QByteArray said = shell.readAllStandardError();
+    if (deep)
+        removeDeep(AT_FDCWD, QFile::encodeName(path(level)).constData());
+    QCOMPARE(shell.exitCode(), 76);
+    QVERIFY2(said.contains("movie.avi cannot be found: the current folder was removed, or its path "
+                           "is too long"),
+             said.constData());
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList{"data"});
 }
 
 QTEST_MAIN(TestCli)

@@ -443,8 +443,8 @@ void TestMerge::asksBeforeMergingAFileDamagedToo()
     const QString film = made.filePath("film.avi");
     QProcess ffmpeg;
     ffmpeg.start("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "testsrc=size=640x480:rate=25",
-                            "-f", "lavfi", "-i", "sine=frequency=440", "-t", "10", "-c:v",
-                            "mpeg4", "-q:v", "2", "-c:a", "pcm_s16le", film});
+                            "-f", "lavfi", "-i", "sine=frequency=440", "-t", "10", "-c:v", "mpeg4",
+                            "-q:v", "2", "-c:a", "pcm_s16le", film});
     if (!ffmpeg.waitForFinished(120000) || ffmpeg.exitCode() != 0)
         QSKIP("ffmpeg cannot make a test film here");
     const QByteArray intact = TestFiles::Read(film);
@@ -458,7 +458,8 @@ void TestMerge::asksBeforeMergingAFileDamagedToo()
     window.click("cmdMerge");
     QCOMPARE(window.prompts.questions.size(), 1);
     const QRegularExpressionMatch asked
-        = QRegularExpression("^The new movie.avi is damaged too, at byte (\\d+)\\. Merge anyway\\?$")
+        = QRegularExpression(
+              "^The new movie.avi is damaged too, at byte (\\d+)\\. Merge anyway\\?$")
               .match(window.prompts.questions.first());
     QVERIFY2(asked.hasMatch(), qPrintable(window.prompts.questions.first()));
     // Counted from 1, where the damage begins: in the web page, or at the chunk it broke.
