@@ -207,8 +207,13 @@ QString CommandLineTool::commandHelp(const QString &command) const
                   "such as \"Error at offset: 1234567 (12D687h)\" or the line that scan prints:\n"
                   "then the good part ends 50000 bytes before that offset.\n"
                   "\n"
+                  "An older good part goes to the trash once the new one is whole, as a folder\n"
+                  "in its place does. Where no trash can take it, a folder is never deleted\n"
+                  "(exit status 75), and an older good part only with --yes.\n"
+                  "\n"
                   "  -y, --yes   replace a read-only file or a folder that stands at the good\n"
-                  "              part's path; without it, split refuses (exit status 75)\n");
+                  "              part's path, or an older good part no trash can take;\n"
+                  "              without it, split refuses (exit status 75)\n");
     }
     if (command == QStringLiteral("merge")) {
         return tr("Usage: saltwick-cli merge [--force] GOODPART...\n"
@@ -221,13 +226,19 @@ QString CommandLineTool::commandHelp(const QString &command) const
                   "Before anything is written, the last bytes of the good part (up to 1 MiB)\n"
                   "are compared with the new file's bytes at the same positions. When they\n"
                   "differ, the new file is another file or another version, and merge refuses\n"
-                  "(exit status 1).\n"
+                  "(exit status 1). So it does when the new file is still the one the good part\n"
+                  "was split from, when it is still being downloaded, and when it is damaged\n"
+                  "after the join.\n"
+                  "\n"
+                  "A merge that was cut short (killed, a power cut, a disk that died) is given\n"
+                  "back at the good part's old length by the next command in its folder.\n"
                   "\n"
                   "With --with, the new file is NEWFILE, of any name and format, and the fixed\n"
                   "file lies beside the good part, named by the good part's stem, \"-\" and\n"
                   "NEWFILE's extension (clip.QQQ --with refetched.mp4 gives clip-.mp4).\n"
                   "\n"
-                  "  -f, --force   merge even when the new file does not match at the join\n");
+                  "  -f, --force   merge even when the new file does not match at the join, or is\n"
+                  "                damaged after it\n");
     }
     if (command == QStringLiteral("fetch")) {
         return tr("Usage: saltwick-cli fetch [--output NAME] [--force] [--whole] [--retries N]\n"
@@ -270,5 +281,6 @@ QString CommandLineTool::commandHelp(const QString &command) const
     }
     return tr("Usage: saltwick-cli list [FOLDER]\n"
               "Prints the good parts in FOLDER (default: the current folder) whose file has\n"
-              "been fetched again, one per line, ready for merge.\n");
+              "been fetched again, one per line, ready for merge; a new file still being\n"
+              "downloaded is not fetched again yet.\n");
 }
