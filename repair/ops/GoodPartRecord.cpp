@@ -67,8 +67,19 @@ Expected<void> GoodPartRecord::recordLength(qint64 length)
     if (!kept)
         return kept.failure();
     if (!*kept) {
-        // Beside it, then: a record cut short by a crash is no record.
-        const QString recordName = lengthFileName(m_name);
+        if (Expected<void> written = writeLengthBeside(length); !written)
+            return written;
+    }
+    // The record, and the bytes it keeps, reach the disk before anything is appended.
+    return m_goodPart.sync();
+}
+
+Expected<void> GoodPartRecord::writeLengthBeside(qint64 length)
+{
+    // A record cut short by a crash is no record.
+    const QString recordName = lengthFileName(m_name);
+    const QByteArray text = lengthFileText(m_name, length);
+    for (int attempt = 0;; ++attempt) {
         (void)m_folder.remove(recordName);
         RawFile record;
         if (Expected<void> created
@@ -77,7 +88,6 @@ Expected<void> GoodPartRecord::recordLength(qint64 length)
             return created;
         // Until it is whole, another start in this folder must not take it for a leftover.
         (void)record.tryLock();
-        const QByteArray text = lengthFileText(m_name, length);
         Expected<void> written = record.writeAt(0, text.constData(), text.size());
         if (written)
             written = record.sync();
@@ -87,9 +97,19 @@ Expected<void> GoodPartRecord::recordLength(qint64 length)
             (void)m_folder.remove(recordName);
             return written;
         }
+        // Taken away by another start before it was locked: written again.
+        const Expected<FileIdentity> made = record.identity();
+        const std::optional<FileIdentity> named = m_folder.entry(recordName);
+        if (made && named && named->isSameFile(*made))
+            return {};
+        if (attempt == 2) {
+            return RepairFailure(RepairFailure::PathFileAccessError,
+                                 tr("Path/file access error: the length of %1 could not be "
+                                    "recorded")
+                                     .arg(shown(m_folder.pathOf(m_name))),
+                                 m_folder.pathOf(m_name));
+        }
     }
-    // The record, and the bytes it keeps, reach the disk before anything is appended.
-    return m_goodPart.sync();
 }
 
 Expected<std::optional<qint64>> GoodPartRecord::recordedLength() const

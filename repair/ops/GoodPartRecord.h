@@ -52,6 +52,7 @@ public:
     static QStringList GiveBackIn(const QString &folderPart);
 
 private:
+    Expected<void> writeLengthBeside(qint64 length);
     Expected<std::optional<qint64>> lengthBeside() const;
 
     Folder &m_folder;
