@@ -20,7 +20,7 @@ int CommandLineTool::run(const QStringList &arguments)
     const QCommandLineOption force(QStringList{QStringLiteral("f"), QStringLiteral("force")});
     parser.addOptions({help, version, yes, force});
     if (!parser.parse(arguments))
-        return usageError(parser.errorText());
+        return parseError(parser, arguments);
 
     QStringList words = parser.positionalArguments();
     const QString command = words.isEmpty() ? QString() : words.takeFirst();
@@ -79,6 +79,24 @@ int CommandLineTool::run(const QStringList &arguments)
     return repair.list(words.value(0));
 }
 
+int CommandLineTool::parseError(const QCommandLineParser &parser, const QStringList &arguments)
+{
+    const QStringList unknown = parser.unknownOptionNames();
+    if (!unknown.isEmpty()) {
+        const QString name = unknown.first();
+        const QString dashes = name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--");
+        return usageError(tr("unknown option %1").arg(dashes + name));
+    }
+    // No option takes a value, so what else stops the parser is a value given to one.
+    for (const QString &argument : arguments.mid(1)) {
+        if (argument == QStringLiteral("--"))
+            break;
+        if (argument.startsWith(QStringLiteral("--")) && argument.contains(u'='))
+            return usageError(tr("%1 takes no value").arg(argument.section(u'=', 0, 0)));
+    }
+    return usageError(parser.errorText());
+}
+
 int CommandLineTool::usageError(const QString &problem)
 {
     m_console.message(problem);
@@ -123,7 +141,8 @@ QString CommandLineTool::toolHelp() const
               "  70  permission denied\n"
               "  75  path/file access error: something stands where a file must go\n"
               "  76  path not found\n"
-              " 130  interrupted (SIGINT, SIGTERM or SIGHUP); nothing was left half-done\n");
+              " 129  ended by SIGHUP, 130 by SIGINT (Ctrl-C), 143 by SIGTERM; the copy\n"
+              "      stopped at its next piece and nothing was left half-done\n");
 }
 
 QString CommandLineTool::commandHelp(const QString &command) const
