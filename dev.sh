@@ -8,7 +8,7 @@ cd "$(dirname "$0")"
 
 packages=(cmake make g++ qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core ffmpeg bsdutils e2fsprogs
           xfsprogs btrfs-progs qt6-l10n-tools qt6-tools-dev qt6-translations-l10n desktop-file-utils
-          appstream)
+          appstream libglib2.0-bin)
 missing=()
 for package in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
