@@ -1,12 +1,14 @@
 #include "FileSizeLimit.h"
 #include "TestFiles.h"
 #include "TestFolder.h"
+#include "Trash.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTest>
 
 #include <fcntl.h>
@@ -84,6 +86,8 @@ void TestCli::init()
     m_dir = std::make_unique<TestFolder>();
     QVERIFY(m_dir->isValid());
     QVERIFY(QDir(m_dir->path()).mkdir("data"));
+    // The tool's home trash, where the test looks for what it trashed, is the test's own.
+    qputenv("XDG_DATA_HOME", QFile::encodeName(path("data")));
 }
 
 void TestCli::cleanup()
@@ -98,10 +102,6 @@ TestCli::Outcome TestCli::run(const QStringList &arguments)
 {
     QProcess process;
     process.setWorkingDirectory(m_dir->path());
-    // A folder moved to the trash stays inside the test's folder.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_DATA_HOME", path("data"));
-    process.setProcessEnvironment(environment);
     process.start(QStringLiteral(SALTWICK_CLI), arguments);
     Outcome outcome;
     if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
@@ -311,12 +311,16 @@ void TestCli::replacesWhatIsInTheWayOnlyWithYes()
     else
         QCOMPARE(TestFiles::Read(path("movie.QQQ")), QByteArray("older"));
 
+    const auto emptyTrash = qScopeGuard([&] { Trash::Remove(path("movie.QQQ")); });
     outcome = run({"split", "--yes", "movie.avi", "100"});
     QCOMPARE(outcome.status, 0);
     QCOMPARE(outcome.out, (path("movie.QQQ") + "\t100\n").toUtf8());
     QCOMPARE(outcome.err, QByteArray());
     QCOMPARE(TestFiles::Read(path("movie.QQQ")), m_original.left(100));
     QCOMPARE(TestFiles::Read(path("movie.avi")), m_original);
+    // The folder waits in the trash, whole.
+    if (folder)
+        QCOMPARE(TestFiles::Read(Trash::Find(path("movie.QQQ")) + "/notes.txt"), "keep");
 }
 
 void TestCli::saysWhereTheDamageBegins_data()
