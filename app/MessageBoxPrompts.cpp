@@ -1,6 +1,7 @@
 #include "MessageBoxPrompts.h"
 
 #include <QApplication>
+#include <QInputDialog>
 
 void MessageBoxPrompts::showMessage(const QString &text)
 {
@@ -23,6 +24,17 @@ bool MessageBoxPrompts::askYesNo(const QString &question, Answer byDefault)
 {
     const std::unique_ptr<QMessageBox> box = questionBox(question, byDefault, m_window);
     return box->exec() == QMessageBox::Yes;
+}
+
+QString MessageBoxPrompts::askText(const QString &question)
+{
+    QInputDialog dialog(m_window);
+    dialog.setWindowTitle(QApplication::applicationName());
+    dialog.setLabelText(question);
+    dialog.setInputMode(QInputDialog::TextInput);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.textValue().trimmed();
 }
 
 void MessageBoxPrompts::beep()

@@ -16,6 +16,7 @@ public:
 
     void showMessage(const QString &text) override;
     bool askYesNo(const QString &question, Answer byDefault) override;
+    QString askText(const QString &question) override;
     void beep() override;
 
     // The box askYesNo shows: Return presses `byDefault`, Escape answers No.

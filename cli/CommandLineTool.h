@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QStringList>
 
+class QCommandLineOption;
 class QCommandLineParser;
 
 // Reads the command line, answers --help and --version, and hands the command to the repair
@@ -21,7 +22,8 @@ public:
 private:
     int usageError(const QString &problem);
     // What the parser could not read, said in the tool's own words.
-    int parseError(const QCommandLineParser &parser, const QStringList &arguments);
+    int parseError(const QCommandLineParser &parser, const QStringList &arguments,
+                   const QList<QCommandLineOption> &options);
     QString toolHelp() const;
     QString commandHelp(const QString &command) const;
 

@@ -45,6 +45,7 @@ private slots:
     void listsThePendingMerges();
     void mergesEachGoodPartInTurn();
     void refusesAnotherFileUnlessForced();
+    void mergesWithANewFileOfAnyName();
     void exitsWithTheFailureCode_data();
     void exitsWithTheFailureCode();
     void exitsWithDiskFull();
@@ -171,6 +172,8 @@ void TestCli::refusesAWrongCommandLine_data()
     QTest::newRow("unknown-short-option") << QStringList{"-z", "list"} << "unknown option -z\n";
     QTest::newRow("value-for-option")
         << QStringList{"merge", "--force=yes", "movie.QQQ"} << "--force takes no value\n";
+    QTest::newRow("option-without-its-value")
+        << QStringList{"merge", "movie.QQQ", "--with"} << "--with takes NEWFILE\n";
     QTest::newRow("split-without-size") << QStringList{"split", "movie.avi"} << "split takes";
     QTest::newRow("split-twice-sized")
         << QStringList{"split", "movie.avi", "1", "2"} << "split takes";
@@ -463,6 +466,24 @@ void TestCli::refusesAnotherFileUnlessForced()
     QCOMPARE(TestFiles::Read(path("movie-.avi")), goodPart + m_original.mid(3000000));
 }
 
+void TestCli::mergesWithANewFileOfAnyName()
+{
+    QVERIFY(QDir(m_dir->path()).mkdir("fetched"));
+    QVERIFY(TestFiles::Write(path("clip.QQQ"), m_original.left(4000000)));
+    QVERIFY(TestFiles::Write(path("fetched/refetched.mp4"), m_original));
+    // A file of the good part's own companion name is not what --with names.
+    QVERIFY(TestFiles::Write(path("clip.avi"), m_original.left(4000001)));
+
+    const Outcome outcome = run({"merge", "--with", "fetched/refetched.mp4", "clip.QQQ"});
+    QCOMPARE(outcome.status, 0);
+    QCOMPARE(outcome.out, (path("clip-.mp4") + u'\n').toUtf8());
+    QCOMPARE(TestFiles::Read(path("clip-.mp4")), m_original);
+    QCOMPARE(TestFiles::Read(path("fetched/refetched.mp4")), m_original);
+
+    QCOMPARE(run({"merge", "--with", "x.mp4", "a.QQQ", "b.QQQ"}).status, 2);
+    QCOMPARE(run({"split", "--with", "x.mp4", "a.avi", "100"}).status, 2);
+}
+
 void TestCli::exitsWithTheFailureCode_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -653,6 +674,13 @@ void TestCli::completesInBash_data()
         << QStringList{"merge", ""} << QStringList{"data", "folder", "movie.QQQ"};
     QTest::newRow("folders") << QStringList{"list", ""} << QStringList{"data", "folder"};
     QTest::newRow("command-help") << QStringList{"help", "m"} << QStringList{"merge"};
+    QTest::newRow("good-part-to-fetch")
+        << QStringList{"fetch", ""} << QStringList{"data", "folder", "movie.QQQ"};
+    QTest::newRow("new-file-of-merge-with")
+        << QStringList{"merge", "--with", "mo"} << QStringList{"movie.QQQ", "movie.avi"};
+    QTest::newRow("good-part-after-with")
+        << QStringList{"merge", "--with", "movie.avi", "m"} << QStringList{"movie.QQQ"};
+    QTest::newRow("no-file-for-a-size") << QStringList{"repair", "--at", ""} << QStringList();
 }
 
 void TestCli::completesInBash()

@@ -29,12 +29,19 @@ public:
         const std::optional<bool> answer = answers.isEmpty() ? PressReturn : answers.takeFirst();
         return answer.value_or(byDefault == Answer::Yes);
     }
+    QString askText(const QString &question) override
+    {
+        textQuestions << question;
+        return texts.isEmpty() ? QString() : texts.takeFirst();
+    }
     void beep() override { ++beeps; }
 
     QStringList messages;
     QStringList questions;
     QList<Answer> defaults;             // what Return would have answered, one per question
     QList<std::optional<bool>> answers; // taken from the front; Return once they run out
+    QStringList textQuestions;
+    QStringList texts; // taken from the front; cancelled once they run out
     int beeps = 0;
     std::function<void(const QString &)> onMessage;
 };
