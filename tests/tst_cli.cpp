@@ -499,6 +499,13 @@ void TestCli::exitsWithTheFailureCode_data()
     QTest::newRow("no-file-to-split")
         << QStringList{"split", "nosuch.avi", "100"} << 53 << "nosuch.avi";
     QTest::newRow("no-file-to-scan") << QStringList{"scan", "nosuch.avi"} << 53 << "nosuch.avi";
+    // Refused before any server is asked.
+    QTest::newRow("no-file-to-repair")
+        << QStringList{"repair", "nosuch.avi", "http://127.0.0.1:9/nosuch.avi"} << 53
+        << "nosuch.avi";
+    QTest::newRow("no-good-part-to-fetch")
+        << QStringList{"fetch", "nosuch.QQQ", "http://127.0.0.1:9/nosuch.avi"} << 53
+        << "nosuch.QQQ";
     QTest::newRow("not-a-good-part") << QStringList{"merge", "movie.avi"} << 1 << "movie.avi";
 }
 
