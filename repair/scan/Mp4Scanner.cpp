@@ -34,6 +34,9 @@ const qint64 ZeroRunFollowed = 1024 * 1024;
 // A movie box the walk could not reach is looked for this far back from the file's end.
 const qint64 MovieSearched = 32 * 1024 * 1024;
 const qint64 SearchBlock = 65536;
+// Headers a search may read in all: candidates that nest could otherwise cost the square of
+// the bytes searched.
+const qint64 SearchHeaders = 1000000;
 // A visual sample entry holds 78 bytes of fields before its child boxes.
 const qint64 VisualEntryFields = 78;
 const qint64 MaxPosition = std::numeric_limits<qint64>::max() / 4;
@@ -554,6 +557,7 @@ void Mp4Scanner::findMovieNearEnd()
     const MediaData last = m_mediaData.back();
     const qint64 low = std::max(last.dataStart, m_length - MovieSearched);
     std::vector<char> block(SearchBlock);
+    m_searchHeaders = 0;
     // Backwards from the end, blocks overlapping by seven bytes so that no header is split.
     qint64 end = m_length;
     while (end - low >= 8) {
@@ -596,6 +600,8 @@ bool Mp4Scanner::wholeMovieAt(qint64 at, Mp4Box &moov)
     bool header = false;
     qint64 child = moov.dataStart();
     while (moov.end - child >= 8 && !m_failure) {
+        if (++m_searchHeaders > SearchHeaders)
+            return false;
         tick(child);
         Mp4Box box;
         if (readBox(child, moov.end, box) != Mp4Box::Fit::Inside)

@@ -157,6 +157,7 @@ private:
     bool m_fragmentSeen = false;
     bool m_movieSamplesChecked = false;
     bool m_noIndex = false;
+    qint64 m_searchHeaders = 0;
     std::vector<Track> m_tracks;
     std::vector<TrackDefaults> m_defaults;
     std::vector<MediaData> m_mediaData; // in file order
