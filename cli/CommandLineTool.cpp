@@ -18,7 +18,8 @@ int CommandLineTool::run(const QStringList &arguments)
     const QCommandLineOption version(QStringList{QStringLiteral("V"), QStringLiteral("version")});
     const QCommandLineOption yes(QStringList{QStringLiteral("y"), QStringLiteral("yes")});
     const QCommandLineOption force(QStringList{QStringLiteral("f"), QStringLiteral("force")});
-    parser.addOptions({help, version, yes, force});
+    const QCommandLineOption with(QStringLiteral("with"), QString(), QStringLiteral("NEWFILE"));
+    parser.addOptions({help, version, yes, force, with});
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
 
@@ -57,6 +58,8 @@ int CommandLineTool::run(const QStringList &arguments)
         return usageError(tr("--yes belongs to split"));
     if (parser.isSet(force) && command != QStringLiteral("merge"))
         return usageError(tr("--force belongs to merge"));
+    if (parser.isSet(with) && command != QStringLiteral("merge"))
+        return usageError(tr("--with belongs to merge"));
 
     RepairCommands repair(m_console);
     if (command == QStringLiteral("scan")) {
@@ -72,6 +75,11 @@ int CommandLineTool::run(const QStringList &arguments)
     if (command == QStringLiteral("merge")) {
         if (words.isEmpty())
             return usageError(tr("merge takes at least one GOODPART"));
+        if (parser.isSet(with)) {
+            if (words.size() != 1)
+                return usageError(tr("merge --with takes one GOODPART"));
+            return repair.mergeWith(words.first(), parser.value(with), parser.isSet(force));
+        }
         return repair.merge(words, parser.isSet(force));
     }
     if (words.size() > 1)
@@ -98,6 +106,9 @@ QString CommandLineTool::toolHelp() const
               "                     (movie.avi gives movie.QQQ); SIZE may be an error line\n"
               "  merge GOODPART...  complete each good part from the file fetched again\n"
               "                     and give it the fixed name (movie-.avi)\n"
+              "  merge --with NEWFILE GOODPART\n"
+              "                     complete the good part from NEWFILE, whatever its name\n"
+              "                     (clip.QQQ and new.mp4 give clip-.mp4)\n"
               "  list [FOLDER]      the good parts of a folder whose file has been fetched\n"
               "                     again (default: the current folder)\n"
               "\n"
@@ -151,6 +162,7 @@ QString CommandLineTool::commandHelp(const QString &command) const
     }
     if (command == QStringLiteral("merge")) {
         return tr("Usage: saltwick-cli merge [--force] GOODPART...\n"
+                  "       saltwick-cli merge [--force] --with NEWFILE GOODPART\n"
                   "Completes each good part (movie.QQQ) with the bytes of the file fetched\n"
                   "again (movie.avi) beyond its length, renames it to the fixed file\n"
                   "(movie-.avi) and prints the fixed file's path. Stops at the first good part\n"
@@ -160,6 +172,10 @@ QString CommandLineTool::commandHelp(const QString &command) const
                   "are compared with the new file's bytes at the same positions. When they\n"
                   "differ, the new file is another file or another version, and merge refuses\n"
                   "(exit status 1).\n"
+                  "\n"
+                  "With --with, the new file is NEWFILE, of any name and format, and the fixed\n"
+                  "file lies beside the good part, named by the good part's stem, \"-\" and\n"
+                  "NEWFILE's extension (clip.QQQ --with refetched.mp4 gives clip-.mp4).\n"
                   "\n"
                   "  -f, --force   merge even when the new file does not match at the join\n");
     }

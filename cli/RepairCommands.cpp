@@ -92,19 +92,34 @@ int RepairCommands::merge(const QStringList &goodParts, bool force)
     if (!namesCanBeHandled(goodParts))
         return ExitStatus::Refused;
     TerminationSignals termination;
+    for (const QString &goodPart : goodParts) {
+        if (const int status = mergeOne(goodPart, {}, force); status != ExitStatus::Success)
+            return status;
+    }
+    return ExitStatus::Success;
+}
+
+int RepairCommands::mergeWith(const QString &goodPart, const QString &newFile, bool force)
+{
+    if (!namesCanBeHandled({goodPart, newFile}))
+        return ExitStatus::Refused;
+    TerminationSignals termination;
+    return mergeOne(goodPart, FileProbe::AbsolutePath(newFile), force);
+}
+
+int RepairCommands::mergeOne(const QString &goodPart, const QString &newFile, bool force)
+{
     RepairSteps steps;
     steps.hooks = hooks();
     steps.agree = [force](const RepairFailure &) { return force; };
-    for (const QString &goodPart : goodParts) {
-        const Expected<QString> fixed = m_repair.merge(FileProbe::AbsolutePath(goodPart), steps);
-        if (!fixed) {
-            const bool joinDiffers
-                = fixed.failure().reason() == RepairFailure::Reason::JoinDiffers;
-            return fail(fixed.failure(),
-                        joinDiffers ? tr("Give --force to merge it anyway.") : QString());
-        }
-        m_console.result(shown(*fixed));
+    const Expected<QString> fixed
+        = m_repair.merge(FileProbe::AbsolutePath(goodPart), steps, newFile);
+    if (!fixed) {
+        const bool joinDiffers = fixed.failure().reason() == RepairFailure::Reason::JoinDiffers;
+        return fail(fixed.failure(),
+                    joinDiffers ? tr("Give --force to merge it anyway.") : QString());
     }
+    m_console.result(shown(*fixed));
     return ExitStatus::Success;
 }
 

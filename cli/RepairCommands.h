@@ -27,10 +27,12 @@ public:
     int scan(const QString &file);
     int split(const QString &file, const QString &sizeText, bool overwrite);
     int merge(const QStringList &goodParts, bool force);
+    int mergeWith(const QString &goodPart, const QString &newFile, bool force);
     int list(const QString &folder);
 
 private:
     bool namesCanBeHandled(const QStringList &paths);
+    int mergeOne(const QString &goodPart, const QString &newFile, bool force);
     // The exit status for a failure, after saying it with `hint` added.
     int fail(const RepairFailure &failure, const QString &hint = {});
     CopyHooks hooks();

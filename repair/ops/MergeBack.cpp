@@ -23,6 +23,14 @@ MergeBack::MergeBack(const QString &goodPartPath)
 {
 }
 
+MergeBack::MergeBack(const QString &goodPartPath, const QString &companionPath)
+    : m_goodPartPath(goodPartPath), m_companionPath(companionPath),
+      m_fixedPath(NamingRules::FixedPathWith(goodPartPath, companionPath)),
+      m_goodPartName(NamingRules::SplitFolderAndName(m_goodPartPath).name),
+      m_fixedName(NamingRules::SplitFolderAndName(m_fixedPath).name)
+{
+}
+
 RepairFailure MergeBack::joinDiffers(qint64 offset) const
 {
     // The user counts bytes from 1.

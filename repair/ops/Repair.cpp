@@ -47,7 +47,8 @@ Expected<QString> Repair::split(const QString &file, const QString &sizeText,
     return split.goodPartPath();
 }
 
-Expected<QString> Repair::merge(const QString &goodPart, const RepairSteps &steps)
+Expected<QString> Repair::merge(const QString &goodPart, const RepairSteps &steps,
+                                const QString &companion)
 {
     if (!NamingRules::HasGoodPartName(NamingRules::SplitFolderAndName(goodPart).name)) {
         return RepairFailure::refusal(
@@ -56,7 +57,7 @@ Expected<QString> Repair::merge(const QString &goodPart, const RepairSteps &step
                 .arg(QDir::toNativeSeparators(goodPart)),
             goodPart);
     }
-    MergeBack merge(goodPart);
+    MergeBack merge = companion.isEmpty() ? MergeBack(goodPart) : MergeBack(goodPart, companion);
     Expected<void> merged = merge.run(m_chunkBuffer, steps.hooks);
     if (!merged && merged.failure().reason() == RepairFailure::Reason::JoinDiffers) {
         if (steps.agree && steps.agree(merged.failure())) {

@@ -38,8 +38,10 @@ public:
     // it, an error line first rewritten) into the good part; gives the good part's path.
     Expected<QString> split(const QString &file, const QString &sizeText,
                             const RepairSteps &steps);
-    // Completes a good part from its companion; gives the fixed file's path.
-    Expected<QString> merge(const QString &goodPart, const RepairSteps &steps);
+    // Completes a good part from its companion (by the naming rules, or `companion` when it
+    // is given); gives the fixed file's path.
+    Expected<QString> merge(const QString &goodPart, const RepairSteps &steps,
+                            const QString &companion = {});
     // The first damage in `file` (0-based); refusals NotReadable and NoDamageFound.
     Expected<qint64> findDamage(const QString &file, const CopyHooks &hooks);
 

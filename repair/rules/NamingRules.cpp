@@ -51,6 +51,14 @@ QString FixedPath(const QString &goodPart)
     return withoutLast(goodPart, 4) + QStringLiteral("-.avi");
 }
 
+QString FixedPathWith(const QString &goodPart, const QString &companion)
+{
+    const QString name = SplitFolderAndName(companion).name;
+    const qsizetype dot = name.lastIndexOf(u'.');
+    const QString extension = dot > 0 ? name.mid(dot) : QString();
+    return withoutLast(goodPart, 4) + u'-' + extension;
+}
+
 bool HasGoodPartName(const QString &goodPart)
 {
     return goodPart.size() >= ShortestGoodPart
