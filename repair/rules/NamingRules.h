@@ -31,6 +31,10 @@ QString FixedPath(const QString &goodPart);
 // part, its stem, "-" and the companion's extension (clip.QQQ + refetched.mp4 -> clip-.mp4).
 QString FixedPathWith(const QString &goodPart, const QString &companion);
 
+// A repaired file: "-" before the name's extension (movie.avi -> movie-.avi, film.mkv ->
+// film-.mkv), or after a name that has none.
+QString RepairedPath(const QString &file);
+
 // The first "qqq" (any letter case) ends the text: the name, or path, of a good part.
 bool HasGoodPartName(const QString &goodPart);
 
