@@ -42,6 +42,7 @@ private slots:
     void saysWhereTheDamageBegins_data();
     void saysWhereTheDamageBegins();
     void repairsADownloadInATerminal();
+    void repairsAnMp4InATerminal();
     void listsThePendingMerges();
     void mergesEachGoodPartInTurn();
     void refusesAnotherFileUnlessForced();
@@ -72,6 +73,7 @@ private:
 
     QByteArray m_original;
     QByteArray m_movie;
+    bool m_movieIsMp4 = false;
     std::unique_ptr<TestFolder> m_dir;
 };
 
@@ -115,19 +117,29 @@ TestCli::Outcome TestCli::run(const QStringList &arguments)
 
 bool TestCli::writeMovies(const QString &intact, const QString &damaged)
 {
-    if (m_movie.isEmpty()) {
+    const bool mp4 = intact.endsWith(".mp4");
+    if (m_movie.isEmpty() || m_movieIsMp4 != mp4) {
         TestFolder folder;
-        const QString made = folder.filePath("made.avi");
+        const QString made = folder.filePath(mp4 ? "made.mp4" : "made.avi");
+        const QStringList codecs = mp4 ? QStringList{"-c:v", "libx264", "-c:a", "aac"}
+                                       : QStringList{"-c:v", "mpeg4", "-q:v", "2", "-c:a",
+                                                     "pcm_s16le"};
         QProcess ffmpeg;
-        ffmpeg.start("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "testsrc=size=640x480:rate=25",
-                                "-f", "lavfi", "-i", "sine=frequency=440", "-t", "10", "-c:v",
-                                "mpeg4", "-q:v", "2", "-c:a", "pcm_s16le", made});
+        ffmpeg.start("ffmpeg", QStringList{"-v", "error", "-f", "lavfi", "-i",
+                                           "testsrc=size=640x480:rate=25", "-f", "lavfi", "-i",
+                                           "sine=frequency=440", "-t", "10"}
+                                   + codecs + QStringList{made});
         if (!ffmpeg.waitForFinished(120000) || ffmpeg.exitCode() != 0)
             return false;
         m_movie = TestFiles::Read(made);
+        m_movieIsMp4 = mp4;
     }
     QByteArray broken = m_movie;
-    broken.replace(1000000, 60000, QByteArray(60000, '<'));
+    // The MP4 is small: its damage goes in its middle.
+    if (mp4)
+        broken.replace(m_movie.size() / 2, 20000, QByteArray(20000, '<'));
+    else
+        broken.replace(1000000, 60000, QByteArray(60000, '<'));
     return TestFiles::Write(path(intact), m_movie) && TestFiles::Write(path(damaged), broken);
 }
 
@@ -386,6 +398,22 @@ void TestCli::repairsADownloadInATerminal()
     QCOMPARE(merge.status, 0);
     QCOMPARE(merge.out, (path("movie-.avi") + u'\n').toUtf8());
     QCOMPARE(TestFiles::Read(path("movie-.avi")), m_movie);
+}
+
+void TestCli::repairsAnMp4InATerminal()
+{
+    if (!writeMovies("original.mp4", "clip.mp4"))
+        QSKIP("ffmpeg cannot make a test MP4 here");
+    const Outcome scan = run({"scan", "clip.mp4"});
+    QCOMPARE(scan.status, 0);
+    const Outcome split = run({"split", "clip.mp4", QString::fromUtf8(scan.out.trimmed())});
+    QCOMPARE(split.status, 0);
+    QVERIFY(split.out.startsWith((path("clip.QQQ") + u'\t').toUtf8()));
+
+    const Outcome merge = run({"merge", "--with", "original.mp4", "clip.QQQ"});
+    QCOMPARE(merge.status, 0);
+    QCOMPARE(merge.out, (path("clip-.mp4") + u'\n').toUtf8());
+    QCOMPARE(TestFiles::Read(path("clip-.mp4")), m_movie);
 }
 
 void TestCli::listsThePendingMerges()

@@ -394,6 +394,21 @@ been fetched again, one per line, ready for merge.
     </message>
 </context>
 <context>
+    <name>Mp4Scanner</name>
+    <message>
+        <source>%1 is not an MP4 or QuickTime file</source>
+        <translation>%1 ist keine MP4- oder QuickTime-Datei</translation>
+    </message>
+    <message>
+        <source>%1 boxes; the file ends before its sample index, so no sample before its end could be checked</source>
+        <translation>%1 Boxen; die Datei endet vor ihrem Sample-Index, daher konnte kein Sample vor ihrem Ende geprüft werden</translation>
+    </message>
+    <message>
+        <source>%1 boxes and %2 samples, %3 of them to their NAL units</source>
+        <translation>%1 Boxen und %2 Samples, %3 davon bis in ihre NAL-Einheiten</translation>
+    </message>
+</context>
+<context>
     <name>PieceCopier</name>
     <message>
         <source>The copy to %1 was stopped before its end</source>
