@@ -4,10 +4,12 @@
 #include "TestFolder.h"
 #include "TestTrash.h"
 #include "TestWindow.h"
+#include "Trash.h"
 
 #include <QFile>
 #include <QListWidget>
 #include <QMimeData>
+#include <QScopeGuard>
 #include <QSignalSpy>
 
 #include <sys/stat.h>
@@ -350,6 +352,8 @@ void TestSplit::asksBeforeOverwriting()
     window.form.Form_Load(source);
     window.setSizeBox("3500000");
     window.prompts.answers = {yes};
+    // The trash of another file system than the home's lies outside the test's folders.
+    const auto emptyTrash = qScopeGuard([&] { Trash::Remove(goodPart); });
     window.click("cmdSplit");
 
     QCOMPARE(window.prompts.questions,
