@@ -2,6 +2,7 @@
 
 #include "AviScanner.h"
 #include "FileProbe.h"
+#include "MatroskaScanner.h"
 #include "RawFile.h"
 
 #include <QFileInfo>
@@ -10,7 +11,7 @@
 
 namespace {
 
-enum class Format { Unknown, Avi };
+enum class Format { Unknown, Avi, Matroska };
 
 // Enough of the start of a file to tell every format apart.
 const qint64 SniffedBytes = 12;
@@ -19,6 +20,9 @@ Format formatOf(const QByteArray &head)
 {
     if (head.size() >= 12 && head.startsWith("RIFF") && head.mid(8, 4) == "AVI ")
         return Format::Avi;
+    // Every EBML file opens with the EBML header's id; the scanner reads which kind it is.
+    if (head.startsWith("\x1A\x45\xDF\xA3"))
+        return Format::Matroska;
     return Format::Unknown;
 }
 
@@ -41,6 +45,8 @@ Expected<ScanFinding> MediaScanner::Scan(const QString &path, const CopyHooks &h
     switch (formatOf(head)) {
     case Format::Avi:
         return AviScanner(path).scan(hooks);
+    case Format::Matroska:
+        return MatroskaScanner(path).scan(hooks);
     case Format::Unknown:
         break;
     }
