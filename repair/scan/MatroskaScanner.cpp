@@ -113,8 +113,10 @@ const quint64 StepsPerYield = 1024;
 const size_t SeenElementsKept = 65536;
 const size_t PointerListsKept = 1024;
 const size_t TracksKept = 4096;
-// How far back into the data before it a run of zeros is followed.
+// How far back into the data before it a run of zeros is followed, and how long it must be
+// to be taken for a piece that never came.
 const qint64 ZeroRunFollowed = 1024 * 1024;
+const qint64 ShortestZeroRun = 4096;
 // A block starts with its track number (up to 8 bytes), a timestamp and flags.
 const qint64 LongestBlockHeader = 11;
 const quint8 SimpleBlockReserved = 0x70;
@@ -816,21 +818,41 @@ void MatroskaScanner::structureBroken()
 
 // Zeros where a header belongs are the commonest damage: the part of a download that never
 // came. They began where the run of zeros that reaches `at` begins, which may be inside the
-// data before it; a run that goes back too far to follow counts from that data's start.
+// data before it; a run that goes back too far to follow counts from that data's start. A
+// short run is taken for media that a walk gone astray landed in: damage came before it.
 void MatroskaScanner::zerosFrom(qint64 at)
 {
-    const qint64 from = std::max(m_suspectFrom, at - ZeroRunFollowed);
     char block[4096];
+    qint64 ahead = 0;
+    while (ahead < ShortestZeroRun && at + ahead < m_length) {
+        const qint64 count
+            = std::min({qint64(sizeof block), ShortestZeroRun - ahead, m_length - at - ahead});
+        if (!read(at + ahead, block, count))
+            return;
+        const qint64 zeros
+            = std::find_if(block, block + count, [](char c) { return c != 0; }) - block;
+        ahead += zeros;
+        if (zeros < count)
+            break;
+    }
+    const bool toTheEnd = at + ahead == m_length;
+
+    const qint64 from = std::max(m_suspectFrom, at - ZeroRunFollowed);
     qint64 end = at;
     while (end > from && !m_failure) {
         const qint64 count = std::min<qint64>(sizeof block, end - from);
         if (!read(end - count, block, count))
             return;
-        for (qint64 i = count - 1; i >= 0; --i) {
-            if (block[i] != 0) {
-                damageAt(end - count + i + 1);
-                return;
-            }
+        qint64 i = count - 1;
+        while (i >= 0 && block[i] == 0)
+            --i;
+        if (i >= 0) {
+            const qint64 runStart = end - count + i + 1;
+            if (toTheEnd || at + ahead - runStart >= ShortestZeroRun)
+                damageAt(runStart);
+            else
+                structureBroken();
+            return;
         }
         end -= count;
     }
