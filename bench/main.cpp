@@ -70,9 +70,15 @@ int main(int argc, char *argv[])
         QStringLiteral("Measure only on the file systems that share blocks."));
     const QCommandLineOption scanOption(
         QStringLiteral("scan"),
-        QStringLiteral("Time the damage scan of 1 GiB and 4 GiB AVIs against ffprobe instead."));
-    parser.addOptions(
-        {dirOption, sizeOption, roundsOption, sharedOption, sharedOnlyOption, scanOption});
+        QStringLiteral("Time the damage scan of 1 GiB and 4 GiB AVI and Matroska files against "
+                       "ffprobe instead."));
+    const QCommandLineOption scanRowsOption(
+        QStringLiteral("scan-rows"),
+        QStringLiteral("With --scan, only these rows: scan-1GiB, scan-4GiB, scan-mkv-1GiB, "
+                       "scan-mkv-4GiB (default all)."),
+        QStringLiteral("names"));
+    parser.addOptions({dirOption, sizeOption, roundsOption, sharedOption, sharedOnlyOption,
+                       scanOption, scanRowsOption});
     parser.process(application);
 
     bool sizeRead = false;
@@ -93,7 +99,8 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "saltwick-bench: %s\n", qPrintable(work.errorString()));
             return 1;
         }
-        ScanBenchmark scans(work.path(), rounds);
+        ScanBenchmark scans(work.path(), rounds,
+                            parser.value(scanRowsOption).split(u',', Qt::SkipEmptyParts));
         return scans.run() ? 0 : 1;
     }
     if (!parser.isSet(sharedOnlyOption)) {

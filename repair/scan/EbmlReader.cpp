@@ -1,21 +1,26 @@
 #include "EbmlReader.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
 // The longest header there is: a four-byte id and an eight-byte size.
 const int LongestHeader = 12;
 const int LongestId = 4;
+// The window's narrowest and widest read.
+const qint64 NarrowWindow = 512;
+const qint64 WideWindow = 65536;
 
 } // namespace
 
-EbmlReader::EbmlReader(const RawFile &file, qint64 blockSize) : m_block(file, blockSize) {}
+EbmlReader::EbmlReader(const RawFile &file) : m_file(file) {}
 
 void EbmlReader::setLength(qint64 length)
 {
     m_length = length;
-    m_block.setLength(length);
+    m_windowLength = 0;
+    m_windowSize = NarrowWindow;
 }
 
 int EbmlReader::vintLength(quint8 first)
@@ -100,5 +105,20 @@ Expected<quint64> EbmlReader::unsignedValue(const Element &element)
 
 Expected<void> EbmlReader::read(qint64 offset, char *data, qint64 count)
 {
-    return m_block.read(offset, data, count);
+    if (count > WideWindow)
+        return m_file.readAt(offset, data, count);
+    const qint64 windowEnd = m_windowStart + m_windowLength;
+    if (offset < m_windowStart || offset + count > windowEnd) {
+        const bool followsOn = offset >= m_windowStart && offset <= windowEnd + m_windowSize;
+        m_windowSize = followsOn ? std::min(2 * m_windowSize, WideWindow) : NarrowWindow;
+        m_window.resize(WideWindow);
+        m_windowStart = offset;
+        m_windowLength = std::min(std::max(m_windowSize, count), m_length - offset);
+        if (Expected<void> got = m_file.readAt(offset, m_window.data(), m_windowLength); !got) {
+            m_windowLength = 0;
+            return got;
+        }
+    }
+    std::memcpy(data, m_window.constData() + (offset - m_windowStart), size_t(count));
+    return {};
 }

@@ -1,10 +1,13 @@
 #pragma once
 
-#include "BlockReader.h"
 #include "RawFile.h"
 
+#include <QByteArray>
+
 // The element headers of an EBML file: an id and a data size, each a variable-length
-// integer. Read through one block, so that neighbouring headers cost one call to the system.
+// integer. Read through a window that widens while reads follow on from each other and
+// narrows where they jump: close headers cost one call to the system for many, and headers
+// far apart (a block's media between them) a small read each.
 class EbmlReader
 {
 public:
@@ -29,7 +32,7 @@ public:
         qint64 end() const { return dataStart() + qint64(size); }
     };
 
-    EbmlReader(const RawFile &file, qint64 blockSize);
+    explicit EbmlReader(const RawFile &file);
 
     // The file's length, which no read passes.
     void setLength(qint64 length);
@@ -48,7 +51,11 @@ public:
 private:
     static bool isValidId(quint32 id, int length);
 
-    BlockReader m_block;
+    const RawFile &m_file;
     qint64 m_length = 0;
+    QByteArray m_window;
+    qint64 m_windowStart = 0;
+    qint64 m_windowLength = 0; // of the bytes held
+    qint64 m_windowSize = 0;   // of the next read
     int m_maxSizeLength = 8;
 };

@@ -104,13 +104,12 @@ template <size_t N> bool contains(const quint32 (&ids)[N], quint32 id)
 // A Matroska id ends an unknown size only where it belongs to a level above.
 const qint64 Unbounded = std::numeric_limits<qint64>::max();
 
-// Headers sit a block's length apart in big files and close together in small ones: one
-// page of read-ahead serves both without copying the media between them.
-const qint64 HeaderBlock = 4096;
 // How many steps pass between two hand-overs to the window.
 const quint64 StepsPerYield = 1024;
-// Kept from the walk: top-level elements (1 MB at most), seek heads and cue lists, tracks.
+// Kept from the walk: top-level elements (1 MB at most), blocks (2 MB), seek heads and cue
+// lists, tracks.
 const size_t SeenElementsKept = 65536;
+const size_t SeenBlocksKept = 131072;
 const size_t PointerListsKept = 1024;
 const size_t TracksKept = 4096;
 // How far back into the data before it a run of zeros is followed, and how long it must be
@@ -126,9 +125,7 @@ const qint64 LongestDocType = 32;
 
 } // namespace
 
-MatroskaScanner::MatroskaScanner(const QString &path) : m_path(path), m_reader(m_file, HeaderBlock)
-{
-}
+MatroskaScanner::MatroskaScanner(const QString &path) : m_path(path), m_reader(m_file) {}
 
 QString MatroskaScanner::notMatroskaMessage(const QString &path)
 {
@@ -152,7 +149,11 @@ Expected<ScanFinding> MatroskaScanner::scan(const CopyHooks &hooks)
     m_anyTrack = true;
     m_seen.clear();
     m_seenEnd = std::numeric_limits<qint64>::max();
+    m_seenBlocks.clear();
+    m_blocksSeenEnd = std::numeric_limits<qint64>::max();
     m_pointerLists.clear();
+    m_list.reset();
+    m_listKept = false;
     m_reader.setMaxSizeLength(8);
 
     // A folder, a device or a pipe is refused before it is opened: opening a pipe waits.
@@ -178,6 +179,7 @@ Expected<ScanFinding> MatroskaScanner::scan(const CopyHooks &hooks)
     }
     (void)m_file.close();
     m_seen = {};
+    m_seenBlocks = {};
     m_pointerLists = {};
 
     if (m_failure)
@@ -299,9 +301,10 @@ std::optional<qint64> MatroskaScanner::walk(const Element &master, Kind kind, qi
             ++m_elements;
             if (kind == Kind::Segment)
                 remember(child);
-            if ((*childKind == Kind::SeekHead || *childKind == Kind::Cues)
-                && m_pointerLists.size() < PointerListsKept)
-                m_pointerLists.push_back({child, *childKind, m_segmentData});
+            if (*childKind == Kind::SeekHead || *childKind == Kind::Cues) {
+                m_list = {child, *childKind, m_segmentData};
+                m_listKept = false;
+            }
         }
         const std::optional<qint64> next = *childKind == Kind::Leaf
                                                ? visitLeaf(current, child)
@@ -459,12 +462,13 @@ std::optional<qint64> MatroskaScanner::visitLeaf(Walk &parent, const Element &le
         return std::nullopt;
     }
 
-    const bool valueUsed
-        = m_pass == Pass::Structure
-              ? (leaf.id == Id::DocType || leaf.id == Id::EbmlMaxSizeLength
-                 || leaf.id == Id::TrackNumber || leaf.id == Id::Crc32)
-              : (leaf.id == Id::SeekId || leaf.id == Id::SeekPosition || leaf.id == Id::CueTrack
-                 || leaf.id == Id::CueClusterPosition || leaf.id == Id::CueRelativePosition);
+    const bool pointer = leaf.id == Id::SeekId || leaf.id == Id::SeekPosition
+                         || leaf.id == Id::CueTrack || leaf.id == Id::CueClusterPosition
+                         || leaf.id == Id::CueRelativePosition;
+    const bool valueUsed = pointer
+                           || (m_pass == Pass::Structure
+                               && (leaf.id == Id::DocType || leaf.id == Id::EbmlMaxSizeLength
+                                   || leaf.id == Id::TrackNumber || leaf.id == Id::Crc32));
     if (!valueUsed)
         return leaf.end();
     if (leaf.id == Id::Crc32) {
@@ -522,6 +526,12 @@ bool MatroskaScanner::finish(Walk &walk)
         return !stopped(walk.element.start);
     }
     switch (walk.kind) {
+    case Kind::Seek:
+    case Kind::CueTrackPositions:
+        checkOrKeep(walk);
+        if (stopped(walk.element.start))
+            return false;
+        break;
     case Kind::EbmlHeader:
         // Another format that is built of EBML too.
         if (walk.element.start == 0 && walk.docType != "matroska" && walk.docType != "webm") {
@@ -592,6 +602,10 @@ bool MatroskaScanner::checkBlock(const Walk &parent, const Element &block)
         return false;
     }
     ++m_blocks;
+    if (m_seenBlocks.size() < SeenBlocksKept)
+        m_seenBlocks.push_back({holder, track});
+    else if (m_blocksSeenEnd > holder)
+        m_blocksSeenEnd = holder;
     // A block that makes sense says nothing about the media after its header: damage met
     // next may have begun anywhere in it.
     m_suspectFrom = holder;
@@ -626,6 +640,26 @@ bool MatroskaScanner::checkCrc(const Walk &walk)
         return false;
     }
     return true;
+}
+
+// A pointer back to what the walk has met is checked at once; a list that points forward
+// is walked again once the whole structure is known.
+void MatroskaScanner::checkOrKeep(const Walk &entry)
+{
+    if (!m_list)
+        return;
+    const std::optional<quint64> position = entry.position;
+    const std::optional<qint64> target = position ? pointedAt(*position) : std::nullopt;
+    if (target && *target >= m_list->element.start) {
+        if (!m_listKept && m_pointerLists.size() < PointerListsKept)
+            m_pointerLists.push_back(*m_list);
+        m_listKept = true;
+        return;
+    }
+    if (entry.kind == Kind::Seek)
+        checkSeek(entry);
+    else
+        checkCue(entry);
 }
 
 void MatroskaScanner::checkPointers()
@@ -726,9 +760,15 @@ bool MatroskaScanner::elementAt(qint64 at, quint32 id, std::optional<Element> *f
     return true;
 }
 
-// Whether a block of `track`, or a group that holds a block, stands at `at`.
+// Whether a block of `track`, or a group that holds one, stands at `at`.
 bool MatroskaScanner::blockAt(qint64 at, quint64 track)
 {
+    if (at < m_blocksSeenEnd) {
+        const auto seen = std::lower_bound(
+            m_seenBlocks.cbegin(), m_seenBlocks.cend(), at,
+            [](const SeenBlock &block, qint64 start) { return block.start < start; });
+        return seen != m_seenBlocks.cend() && seen->start == at && seen->track == track;
+    }
     const Expected<Element> read = m_reader.element(at);
     if (!read) {
         m_failure = read.failure();

@@ -16,7 +16,7 @@
 // where the first damage it can prove begins: an element that may not stand where it does
 // or does not fit its parent, a block of a track the file does not have, a checksum that
 // does not match, a file shorter than its own sizes, a seek entry or cue that points at
-// nothing. Memory stays under 2 MB whatever the file holds, no size read from the file
+// nothing. Memory stays under 4 MB whatever the file holds, no size read from the file
 // decides an allocation, and every step moves forward.
 class MatroskaScanner
 {
@@ -82,7 +82,13 @@ private:
         quint32 id;
         int headerLength;
     };
-    // A seek head or a cue list, walked again once the whole structure is known.
+    struct SeenBlock
+    {
+        qint64 start; // of the block, or of the group that holds it
+        quint64 track;
+    };
+    // A seek head or a cue list that points forward, walked again once the whole structure
+    // is known.
     struct PointerList
     {
         Element element;
@@ -108,6 +114,7 @@ private:
     bool finish(Walk &walk);
     bool checkBlock(const Walk &parent, const Element &block);
     bool checkCrc(const Walk &walk);
+    void checkOrKeep(const Walk &entry);
     void checkPointers();
     void checkSeek(const Walk &seek);
     void checkCue(const Walk &positions);
@@ -152,5 +159,11 @@ private:
     // Every top-level element the walk met before m_seenEnd, in file order.
     std::vector<SeenElement> m_seen;
     qint64 m_seenEnd = 0;
+    // Every block the walk met before m_blocksSeenEnd, in file order.
+    std::vector<SeenBlock> m_seenBlocks;
+    qint64 m_blocksSeenEnd = 0;
     std::vector<PointerList> m_pointerLists;
+    // The seek head or cue list being walked, and whether it is kept for a second walk.
+    std::optional<PointerList> m_list;
+    bool m_listKept = false;
 };
