@@ -454,6 +454,12 @@ void TestMatroska::handMadeFiles_data()
     patch(containsItself, file.clusterSize, sizeField(quint64(clusterLength + 8), 4));
     QTest::newRow("cluster-inside-itself") << containsItself << clusterData;
 
+    // Padding among the blocks would let a walk through damaged media find its way back.
+    QByteArray voidAmongBlocks = mkv;
+    voidAmongBlocks.insert(file.blocks[2], QByteArray("\xEC\x81\x00", 3));
+    patch(voidAmongBlocks, file.clusterSize, sizeField(vintValue(mkv, file.clusterSize, 4) + 3, 4));
+    QTest::newRow("void-among-blocks") << voidAmongBlocks << file.blocks[1];
+
     QByteArray unknownTrack = mkv;
     unknownTrack[file.blocks[1] + 3] = char(0x85);
     QTest::newRow("block-of-unknown-track") << unknownTrack << file.blocks[0];

@@ -74,6 +74,8 @@ Expected<EbmlReader::Element> EbmlReader::element(qint64 at)
         return element;
     if (idLength + sizeLength > available) {
         element.verdict = Element::Verdict::Truncated;
+        element.id = id;
+        element.idLength = idLength;
         return element;
     }
     quint64 size = bytes[idLength] & (0xFF >> sizeLength);

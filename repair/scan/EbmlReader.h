@@ -17,7 +17,7 @@ public:
             Valid,
             Zeros,     // nothing but zero bytes where the header belongs
             Invalid,   // these bytes hold no id and size
-            Truncated, // the file ends inside the header
+            Truncated, // the file ends inside the header; the id is known when it is whole
         };
         Verdict verdict = Verdict::Invalid;
         qint64 start = 0;

@@ -279,6 +279,12 @@ std::optional<qint64> MatroskaScanner::walk(const Element &master, Kind kind, qi
             return std::nullopt;
         }
         const Element &child = *read;
+        // The file ends inside a header that may stand here: the element it cuts began there.
+        if (child.verdict == Element::Verdict::Truncated && child.id != 0
+            && childOf(kind, child.id)) {
+            damageAt(at);
+            return std::nullopt;
+        }
         if (child.verdict != Element::Verdict::Valid) {
             headerBroken(child);
             return std::nullopt;
@@ -288,8 +294,12 @@ std::optional<qint64> MatroskaScanner::walk(const Element &master, Kind kind, qi
             break;
         const quint32 once = onceOnly(kind, child.id);
         const qint64 room = current.end - child.dataStart();
+        // Once the blocks begin, only blocks follow: padding or a field among them would let a
+        // walk gone astray in damaged media find its way back without noticing.
+        const bool amongBlocks = kind == Kind::Cluster && current.blocks > 0
+                                 && child.id != Id::SimpleBlock && child.id != Id::BlockGroup;
         const bool misplaced = !childKind || (child.id == Id::Crc32 && current.children > 0)
-                               || (current.metOnce & once);
+                               || (current.metOnce & once) || amongBlocks;
         if (misplaced || room < 0
             || (child.unknownSize ? !mayHaveUnknownSize(*childKind) : child.size > quint64(room))) {
             structureBroken();
@@ -311,6 +321,8 @@ std::optional<qint64> MatroskaScanner::walk(const Element &master, Kind kind, qi
                                                : walk(child, *childKind, current.end);
         if (!next)
             return std::nullopt;
+        if (*childKind == Kind::BlockGroup)
+            ++current.blocks;
         at = *next;
     }
     if (!finish(current))
@@ -842,8 +854,6 @@ void MatroskaScanner::headerBroken(const Element &element)
         zerosFrom(element.start);
         break;
     case Element::Verdict::Truncated:
-        damageAt(element.start); // the file ends inside this header
-        break;
     case Element::Verdict::Invalid:
     case Element::Verdict::Valid:
         structureBroken();
