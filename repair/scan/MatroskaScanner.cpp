@@ -101,7 +101,7 @@ template <size_t N> bool contains(const quint32 (&ids)[N], quint32 id)
     return std::find(std::begin(ids), std::end(ids), id) != std::end(ids);
 }
 
-// A Matroska id ends an unknown size only where it belongs to a level above.
+// The end of an element whose size, and every parent's, is unknown: the file's end.
 const qint64 Unbounded = std::numeric_limits<qint64>::max();
 
 // How many steps pass between two hand-overs to the window.
@@ -463,7 +463,11 @@ std::optional<qint64> MatroskaScanner::visitLeaf(Walk &parent, const Element &le
         ++parent.blocks;
         return leaf.end();
     }
-    const bool isUnsigned = contains(UnsignedLeaves, leaf.id);
+    // Ids are read by what they mean in their parent: the open-ended ones have others.
+    const bool openEnded = parent.kind == Kind::TrackEntry || parent.kind == Kind::AttachedFile
+                           || parent.kind == Kind::EditionEntry;
+    const bool isUnsigned
+        = (!openEnded || leaf.id == Id::TrackNumber) && contains(UnsignedLeaves, leaf.id);
     const bool sizeFits = (leaf.id != Id::Crc32 || leaf.size == 4)
                           && (!isUnsigned || leaf.size <= 8)
                           && (leaf.id != Id::SeekId || (leaf.size >= 1 && leaf.size <= 4));
@@ -474,13 +478,17 @@ std::optional<qint64> MatroskaScanner::visitLeaf(Walk &parent, const Element &le
         return std::nullopt;
     }
 
-    const bool pointer = leaf.id == Id::SeekId || leaf.id == Id::SeekPosition
-                         || leaf.id == Id::CueTrack || leaf.id == Id::CueClusterPosition
-                         || leaf.id == Id::CueRelativePosition;
-    const bool valueUsed = pointer
-                           || (m_pass == Pass::Structure
-                               && (leaf.id == Id::DocType || leaf.id == Id::EbmlMaxSizeLength
-                                   || leaf.id == Id::TrackNumber || leaf.id == Id::Crc32));
+    const bool pointer
+        = (parent.kind == Kind::Seek || parent.kind == Kind::CueTrackPositions)
+          && (leaf.id == Id::SeekId || leaf.id == Id::SeekPosition || leaf.id == Id::CueTrack
+              || leaf.id == Id::CueClusterPosition || leaf.id == Id::CueRelativePosition);
+    const bool valueUsed
+        = pointer
+          || (m_pass == Pass::Structure
+              && ((parent.kind == Kind::EbmlHeader
+                   && (leaf.id == Id::DocType || leaf.id == Id::EbmlMaxSizeLength))
+                  || (parent.kind == Kind::TrackEntry && leaf.id == Id::TrackNumber)
+                  || leaf.id == Id::Crc32));
     if (!valueUsed)
         return leaf.end();
     if (leaf.id == Id::Crc32) {
