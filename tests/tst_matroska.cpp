@@ -554,6 +554,12 @@ void TestMatroska::pickedByContentAndStoppable()
     QVERIFY(found);
     QCOMPARE(found->damage, std::nullopt);
     QVERIFY2(found->checked.contains(QLatin1String(" 5000 blocks")), qPrintable(found->checked));
+    QByteArray otherFormat = handMade().bytes;
+    otherFormat.replace("matroska", QByteArray("notamkv\0", 8));
+    const Expected<ScanFinding> refused
+        = MediaScanner::Scan(writeFile(m_dir->filePath("other.avi"), otherFormat), {});
+    QVERIFY(!refused);
+    QCOMPARE(refused.failure().description(), MediaScanner::NotReadableMessage("other.avi"));
 
     int yields = 0;
     CopyHooks hooks;

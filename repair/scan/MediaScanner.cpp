@@ -45,8 +45,14 @@ Expected<ScanFinding> MediaScanner::Scan(const QString &path, const CopyHooks &h
     switch (formatOf(head)) {
     case Format::Avi:
         return AviScanner(path).scan(hooks);
-    case Format::Matroska:
-        return MatroskaScanner(path).scan(hooks);
+    case Format::Matroska: {
+        // Other formats are built of EBML too (the header names which): the same words as
+        // for any file in no format this reads.
+        Expected<ScanFinding> found = MatroskaScanner(path).scan(hooks);
+        if (found || found.failure().reason() != RepairFailure::Reason::NotReadable)
+            return found;
+        break;
+    }
     case Format::Unknown:
         break;
     }
