@@ -1,7 +1,6 @@
 #include "ScanBenchmark.h"
 
-#include "AviScanner.h"
-#include "MatroskaScanner.h"
+#include "MediaScanner.h"
 #include "ProcessMemory.h"
 #include "Report.h"
 #include "TimedCommand.h"
@@ -21,12 +20,15 @@ using Report::Say;
 
 namespace {
 
-// AVI: raw 640x480 frames at 25 a second and 8 kHz audio, quick to make, and about 37,000
-// chunks and their index entries in 4 GiB. Matroska: raw 320x240 frames and 11 kHz audio,
-// about 53,000 blocks in 4 GiB.
-const double AviBytesPerSecond = 640 * 480 * 3 / 2 * 25 + 8000;
+// Raw 640x480 frames at 25 a second and 8 kHz audio: quick to make, and about 37,000
+// chunks and their index entries in 4 GiB.
+const double BytesPerSecond = 640 * 480 * 3 / 2 * 25 + 8000;
+// An MP4 is ten seconds of H.264 and AAC, made once and repeated without encoding again:
+// about 1.2 MB a second, so 4 GiB hold about 90,000 video and 170,000 audio samples.
+const int Mp4ClipSeconds = 10;
+// Raw 320x240 frames and 11 kHz audio in Matroska: about 53,000 blocks in 4 GiB.
 const double MatroskaBytesPerSecond = 320 * 240 * 3 / 2 * 25 + 11025 * 2;
-const double AviRatioTarget = 10;
+const double RatioTarget = 10;
 const double MatroskaRatioTarget = 8;
 const double MemoryTargetMB = 8;
 
@@ -37,8 +39,8 @@ QString Met(bool met)
 
 } // namespace
 
-ScanBenchmark::ScanBenchmark(const QString &folder, int rounds, const QStringList &rows)
-    : m_folder(folder), m_rounds(rounds), m_rows(rows)
+ScanBenchmark::ScanBenchmark(const QString &folder, int rounds, const QStringList &only)
+    : m_folder(folder), m_rounds(rounds), m_only(only)
 {
 }
 
@@ -58,15 +60,23 @@ bool ScanBenchmark::run()
     const QList<Row> rows = {{QStringLiteral("scan-1GiB"), gibibyte, Format::Avi},
                              {QStringLiteral("scan-4GiB"), 4 * gibibyte, Format::Avi},
                              {QStringLiteral("scan-mkv-1GiB"), gibibyte, Format::Matroska},
-                             {QStringLiteral("scan-mkv-4GiB"), 4 * gibibyte, Format::Matroska}};
+                             {QStringLiteral("scan-mkv-4GiB"), 4 * gibibyte, Format::Matroska},
+                             {QStringLiteral("scan-mp4-1GiB"), gibibyte, Format::Mp4},
+                             {QStringLiteral("scan-mp4-4GiB"), 4 * gibibyte, Format::Mp4}};
     for (const Row &row : rows) {
-        if (!m_rows.isEmpty() && !m_rows.contains(row.name))
+        if (!m_only.isEmpty() && !m_only.contains(row.name))
             continue;
-        const QString path
-            = m_folder + u'/' + row.name
-              + (row.format == Format::Avi ? QStringLiteral(".avi") : QStringLiteral(".mkv"));
+        const QString extension = row.format == Format::Avi        ? QStringLiteral(".avi")
+                                  : row.format == Format::Matroska ? QStringLiteral(".mkv")
+                                                                   : QStringLiteral(".mp4");
+        const QString path = m_folder + u'/' + row.name + extension;
+        const bool made = row.format == Format::Avi        ? makeAvi(path, row.size)
+                          : row.format == Format::Matroska ? makeMatroska(path, row.size)
+                                                           : makeMp4(path, row.size);
         const bool measured
-            = makeFile(path, row.size, row.format) && measure(row.name, path, row.format);
+            = made
+              && measure(row.name, path,
+                         row.format == Format::Matroska ? MatroskaRatioTarget : RatioTarget);
         QFile::remove(path);
         if (!measured)
             return false;
@@ -74,35 +84,32 @@ bool ScanBenchmark::run()
     return true;
 }
 
-bool ScanBenchmark::makeFile(const QString &path, qint64 atLeast, Format format) const
+bool ScanBenchmark::makeAvi(const QString &path, qint64 atLeast) const
 {
-    const bool avi = format == Format::Avi;
-    const double bytesPerSecond = avi ? AviBytesPerSecond : MatroskaBytesPerSecond;
-    const QString seconds = QString::number(int(atLeast / bytesPerSecond) + 2);
-    const QList<CommandStep> make
-        = {{QStringLiteral("ffmpeg"),
-            {"-v",
-             "error",
-             "-y",
-             "-f",
-             "lavfi",
-             "-i",
-             avi ? "color=c=gray:size=640x480:rate=25" : "color=c=gray:size=320x240:rate=25",
-             "-f",
-             "lavfi",
-             "-i",
-             avi ? "sine=frequency=440:sample_rate=8000" : "sine=frequency=440:sample_rate=11025",
-             "-t",
-             seconds,
-             "-c:v",
-             "rawvideo",
-             "-pix_fmt",
-             "yuv420p",
-             "-c:a",
-             avi ? "pcm_u8" : "pcm_s16le",
-             path},
-            {},
-            false}};
+    const QString seconds = QString::number(int(atLeast / BytesPerSecond) + 2);
+    const QList<CommandStep> make = {{QStringLiteral("ffmpeg"),
+                                      {"-v",
+                                       "error",
+                                       "-y",
+                                       "-f",
+                                       "lavfi",
+                                       "-i",
+                                       "color=c=gray:size=640x480:rate=25",
+                                       "-f",
+                                       "lavfi",
+                                       "-i",
+                                       "sine=frequency=440:sample_rate=8000",
+                                       "-t",
+                                       seconds,
+                                       "-c:v",
+                                       "rawvideo",
+                                       "-pix_fmt",
+                                       "yuv420p",
+                                       "-c:a",
+                                       "pcm_u8",
+                                       path},
+                                      {},
+                                      false}};
     QString error;
     Say(QStringLiteral("Making %1 with ffmpeg...").arg(path));
     if (!RunTimed(make, m_folder, error)) {
@@ -112,7 +119,92 @@ bool ScanBenchmark::makeFile(const QString &path, qint64 atLeast, Format format)
     return true;
 }
 
-bool ScanBenchmark::measure(const QString &name, const QString &path, Format format) const
+bool ScanBenchmark::makeMatroska(const QString &path, qint64 atLeast) const
+{
+    const QString seconds = QString::number(int(atLeast / MatroskaBytesPerSecond) + 2);
+    const QList<CommandStep> make = {{QStringLiteral("ffmpeg"),
+                                      {"-v",
+                                       "error",
+                                       "-y",
+                                       "-f",
+                                       "lavfi",
+                                       "-i",
+                                       "color=c=gray:size=320x240:rate=25",
+                                       "-f",
+                                       "lavfi",
+                                       "-i",
+                                       "sine=frequency=440:sample_rate=11025",
+                                       "-t",
+                                       seconds,
+                                       "-c:v",
+                                       "rawvideo",
+                                       "-pix_fmt",
+                                       "yuv420p",
+                                       "-c:a",
+                                       "pcm_s16le",
+                                       path},
+                                      {},
+                                      false}};
+    QString error;
+    Say(QStringLiteral("Making %1 with ffmpeg...").arg(path));
+    if (!RunTimed(make, m_folder, error)) {
+        fail(error);
+        return false;
+    }
+    return true;
+}
+
+bool ScanBenchmark::makeMp4(const QString &path, qint64 atLeast) const
+{
+    const QString clip = m_folder + QStringLiteral("/clip.mp4");
+    const QList<CommandStep> encode = {{QStringLiteral("ffmpeg"),
+                                        {"-v",
+                                         "error",
+                                         "-y",
+                                         "-f",
+                                         "lavfi",
+                                         "-i",
+                                         "testsrc2=size=1280x720:rate=25",
+                                         "-f",
+                                         "lavfi",
+                                         "-i",
+                                         "sine=frequency=440:sample_rate=48000",
+                                         "-t",
+                                         QString::number(Mp4ClipSeconds),
+                                         "-c:v",
+                                         "libx264",
+                                         "-preset",
+                                         "ultrafast",
+                                         "-qp",
+                                         "12",
+                                         "-g",
+                                         "50",
+                                         "-c:a",
+                                         "aac",
+                                         clip},
+                                        {},
+                                        false}};
+    QString error;
+    Say(QStringLiteral("Making %1 with ffmpeg...").arg(path));
+    if (!RunTimed(encode, m_folder, error)) {
+        fail(error);
+        return false;
+    }
+    const qint64 clipBytes = QFileInfo(clip).size();
+    const QString loops = QString::number(atLeast / std::max<qint64>(clipBytes, 1));
+    const QList<CommandStep> repeat
+        = {{QStringLiteral("ffmpeg"),
+            {"-v", "error", "-y", "-stream_loop", loops, "-i", clip, "-c", "copy", path},
+            {},
+            false}};
+    const bool made = RunTimed(repeat, m_folder, error).has_value();
+    QFile::remove(clip);
+    if (!made)
+        fail(error);
+    return made;
+}
+
+bool ScanBenchmark::measure(const QString &name, const QString &path, double ratioTarget) const
 {
     const QList<CommandStep> ffprobe
         = {{QStringLiteral("ffprobe"),
@@ -131,9 +223,7 @@ bool ScanBenchmark::measure(const QString &name, const QString &path, Format for
         const bool peakReset = ProcessMemory::ResetPeak();
         QElapsedTimer clock;
         clock.start();
-        const Expected<ScanFinding> result = format == Format::Avi
-                                                 ? AviScanner(path).scan(hooks)
-                                                 : MatroskaScanner(path).scan(hooks);
+        const Expected<ScanFinding> result = MediaScanner::Scan(path, hooks);
         const double seconds = clock.nsecsElapsed() / 1e9;
         if (!result || result->damage) {
             fail(QStringLiteral("the scan of the intact %1 did not say \"no damage found\"")
@@ -158,7 +248,6 @@ bool ScanBenchmark::measure(const QString &name, const QString &path, Format for
     const double scanMs = Median(scanSeconds) * 1000;
     const double ffprobeMs = Median(ffprobeSeconds) * 1000;
     const double ratio = ffprobeMs / scanMs;
-    const double ratioTarget = format == Format::Avi ? AviRatioTarget : MatroskaRatioTarget;
     const double peakMB = peak / 1e6;
     const qint64 bytes = QFileInfo(path).size();
     Say(QStringLiteral("%1: %2 bytes, %3").arg(name).arg(bytes).arg(checked));

@@ -1,4 +1,5 @@
 #include "Benchmark.h"
+#include "FetchBenchmark.h"
 #include "LoopMount.h"
 #include "ScanBenchmark.h"
 
@@ -70,15 +71,19 @@ int main(int argc, char *argv[])
         QStringLiteral("Measure only on the file systems that share blocks."));
     const QCommandLineOption scanOption(
         QStringLiteral("scan"),
-        QStringLiteral("Time the damage scan of 1 GiB and 4 GiB AVI and Matroska files against "
-                       "ffprobe instead."));
+        QStringLiteral("Time the damage scan of 1 GiB and 4 GiB AVI, Matroska and MP4 files "
+                       "against ffprobe instead."));
     const QCommandLineOption scanRowsOption(
         QStringLiteral("scan-rows"),
-        QStringLiteral("With --scan, only these rows: scan-1GiB, scan-4GiB, scan-mkv-1GiB, "
-                       "scan-mkv-4GiB (default all)."),
+        QStringLiteral("With --scan, only these rows (scan-1GiB, scan-4GiB, scan-mkv-1GiB, "
+                       "scan-mkv-4GiB, scan-mp4-1GiB, scan-mp4-4GiB), separated by commas."),
         QStringLiteral("names"));
+    const QCommandLineOption fetchOption(
+        QStringLiteral("fetch"),
+        QStringLiteral("Time the fetch of a tail of --size MiB from nginx on this machine "
+                       "against curl and sync instead."));
     parser.addOptions({dirOption, sizeOption, roundsOption, sharedOption, sharedOnlyOption,
-                       scanOption, scanRowsOption});
+                       scanOption, scanRowsOption, fetchOption});
     parser.process(application);
 
     bool sizeRead = false;
@@ -102,6 +107,15 @@ int main(int argc, char *argv[])
         ScanBenchmark scans(work.path(), rounds,
                             parser.value(scanRowsOption).split(u',', Qt::SkipEmptyParts));
         return scans.run() ? 0 : 1;
+    }
+    if (parser.isSet(fetchOption)) {
+        const QTemporaryDir work(folder + QStringLiteral("/saltwick-bench-XXXXXX"));
+        if (!work.isValid()) {
+            std::fprintf(stderr, "saltwick-bench: %s\n", qPrintable(work.errorString()));
+            return 1;
+        }
+        FetchBenchmark fetch(work.path(), size, rounds);
+        return fetch.run() ? 0 : 1;
     }
     if (!parser.isSet(sharedOnlyOption)) {
         // Inside the chosen folder, so that the files share its file system, and removed after.

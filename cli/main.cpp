@@ -1,15 +1,13 @@
 #include "CommandLineTool.h"
 #include "Translations.h"
 #include "Version.h"
+#include "WriteLimit.h"
 
 #include <QCoreApplication>
 
-#include <csignal>
-
 int main(int argc, char *argv[])
 {
-    // A file-size limit on the process must fail the write, not kill the tool mid-copy.
-    std::signal(SIGXFSZ, SIG_IGN);
+    WriteLimit::FailWritesInsteadOfEnding();
 
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("saltwick-cli"));

@@ -1,6 +1,7 @@
 #include "GoodPartSplit.h"
 #include "LoopMount.h"
 #include "MergeBack.h"
+#include "Outcome.h"
 #include "TestFiles.h"
 #include "TestFolder.h"
 
@@ -101,8 +102,8 @@ void TestBlockSharing::splitSharesTheAlignedBulk()
     int yields = 0;
     const CopyHooks hooks{[&yields] { ++yields; }, {}};
     GoodPartSplit split(path("movie.avi"), size);
-    const GoodPartSplit::Outcome outcome = split.run(chunkBuffer, hooks);
-    QVERIFY2(outcome == GoodPartSplit::Written, qPrintable(split.message(outcome)));
+    const Expected<void> outcome = split.run(chunkBuffer, hooks);
+    QVERIFY2(outcome, qPrintable(MessageOf(outcome)));
 
     QCOMPARE(TestFiles::Read(path("movie.QQQ")), source.left(size));
     QVERIFY2(m_mount->usedBytes() - usedBefore <= SharedCopySlack,
@@ -139,9 +140,8 @@ void TestBlockSharing::mergeSharesTheAlignedBulkOfTheTail()
     MergeBack merge(path("movie.QQQ"));
     // Good part and companion differ everywhere, so that a byte from the wrong one shows.
     merge.acceptDifferentJoin();
-    const MergeBack::Status status = merge.run(chunkBuffer, {});
-    QVERIFY2(status == MergeBack::Merged,
-             merge.failure() ? qPrintable(merge.failure()->message()) : "not merged");
+    const Expected<void> status = merge.run(chunkBuffer, {});
+    QVERIFY2(status, qPrintable(MessageOf(status)));
 
     QCOMPARE(TestFiles::Read(path("movie-.avi")), good + companion.mid(goodLength));
     QVERIFY2(
@@ -172,8 +172,8 @@ void TestBlockSharing::splitFitsWhereOnlyTheEndsAreWritten()
 
     QByteArray chunkBuffer;
     GoodPartSplit split(path("movie.avi"), SourceBytes - 1);
-    const GoodPartSplit::Outcome outcome = split.run(chunkBuffer, {});
-    QVERIFY2(outcome == GoodPartSplit::Written, qPrintable(split.message(outcome)));
+    const Expected<void> outcome = split.run(chunkBuffer, {});
+    QVERIFY2(outcome, qPrintable(MessageOf(outcome)));
     QCOMPARE(TestFiles::Read(path("movie.QQQ")), source.left(SourceBytes - 1));
 }
 

@@ -39,9 +39,11 @@ private slots:
     void saysWhereTheDamageBegins_data();
     void saysWhereTheDamageBegins();
     void repairsADownloadInATerminal();
+    void repairsAnMp4InATerminal();
     void listsThePendingMerges();
     void mergesEachGoodPartInTurn();
     void refusesAnotherFileUnlessForced();
+    void mergesWithANewFileOfAnyName();
     void exitsWithTheFailureCode_data();
     void exitsWithTheFailureCode();
     void exitsWithDiskFull();
@@ -64,6 +66,7 @@ private:
 
     QByteArray m_original;
     QByteArray m_movie;
+    bool m_movieIsMp4 = false;
     std::unique_ptr<TestFolder> m_dir;
 };
 
@@ -109,19 +112,29 @@ TestCli::Outcome TestCli::run(const QStringList &arguments)
 
 bool TestCli::writeMovies(const QString &intact, const QString &damaged)
 {
-    if (m_movie.isEmpty()) {
+    const bool mp4 = intact.endsWith(".mp4");
+    if (m_movie.isEmpty() || m_movieIsMp4 != mp4) {
         TestFolder folder;
-        const QString made = folder.filePath("made.avi");
+        const QString made = folder.filePath(mp4 ? "made.mp4" : "made.avi");
+        const QStringList codecs = mp4 ? QStringList{"-c:v", "libx264", "-c:a", "aac"}
+                                       : QStringList{"-c:v", "mpeg4", "-q:v", "2", "-c:a",
+                                                     "pcm_s16le"};
         QProcess ffmpeg;
-        ffmpeg.start("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "testsrc=size=640x480:rate=25",
-                                "-f", "lavfi", "-i", "sine=frequency=440", "-t", "10", "-c:v",
-                                "mpeg4", "-q:v", "2", "-c:a", "pcm_s16le", made});
+        ffmpeg.start("ffmpeg", QStringList{"-v", "error", "-f", "lavfi", "-i",
+                                           "testsrc=size=640x480:rate=25", "-f", "lavfi", "-i",
+                                           "sine=frequency=440", "-t", "10"}
+                                   + codecs + QStringList{made});
         if (!ffmpeg.waitForFinished(120000) || ffmpeg.exitCode() != 0)
             return false;
         m_movie = TestFiles::Read(made);
+        m_movieIsMp4 = mp4;
     }
     QByteArray broken = m_movie;
-    broken.replace(1000000, 60000, QByteArray(60000, '<'));
+    // The MP4 is small: its damage goes in its middle.
+    if (mp4)
+        broken.replace(m_movie.size() / 2, 20000, QByteArray(20000, '<'));
+    else
+        broken.replace(1000000, 60000, QByteArray(60000, '<'));
     return TestFiles::Write(path(intact), m_movie) && TestFiles::Write(path(damaged), broken);
 }
 
@@ -309,7 +322,7 @@ void TestCli::saysWhereTheDamageBegins_data()
     QTest::addColumn<QString>("says");
 
     QTest::newRow("intact") << "intact.avi" << 1 << "No damage found in intact.avi";
-    QTest::newRow("not-an-avi") << "pattern.avi" << 1 << "pattern.avi is not an AVI file";
+    QTest::newRow("not-an-avi") << "pattern.avi" << 1 << "pattern.avi is not a file Saltwick can read: AVI, Matroska and MP4 can be checked";
     QTest::newRow("missing") << "gone.avi" << 1 << "File doesn't exist";
     QTest::newRow("damaged") << "damaged.avi" << 0 << QString();
 }
@@ -359,6 +372,22 @@ void TestCli::repairsADownloadInATerminal()
     QCOMPARE(merge.status, 0);
     QCOMPARE(merge.out, (path("movie-.avi") + u'\n').toUtf8());
     QCOMPARE(TestFiles::Read(path("movie-.avi")), m_movie);
+}
+
+void TestCli::repairsAnMp4InATerminal()
+{
+    if (!writeMovies("original.mp4", "clip.mp4"))
+        QSKIP("ffmpeg cannot make a test MP4 here");
+    const Outcome scan = run({"scan", "clip.mp4"});
+    QCOMPARE(scan.status, 0);
+    const Outcome split = run({"split", "clip.mp4", QString::fromUtf8(scan.out.trimmed())});
+    QCOMPARE(split.status, 0);
+    QVERIFY(split.out.startsWith((path("clip.QQQ") + u'\t').toUtf8()));
+
+    const Outcome merge = run({"merge", "--with", "original.mp4", "clip.QQQ"});
+    QCOMPARE(merge.status, 0);
+    QCOMPARE(merge.out, (path("clip-.mp4") + u'\n').toUtf8());
+    QCOMPARE(TestFiles::Read(path("clip-.mp4")), m_movie);
 }
 
 void TestCli::listsThePendingMerges()
@@ -437,6 +466,24 @@ void TestCli::refusesAnotherFileUnlessForced()
     QCOMPARE(outcome.out, (path("movie-.avi") + u'\n').toUtf8());
     QCOMPARE(outcome.err, QByteArray());
     QCOMPARE(TestFiles::Read(path("movie-.avi")), goodPart + m_original.mid(3000000));
+}
+
+void TestCli::mergesWithANewFileOfAnyName()
+{
+    QVERIFY(QDir(m_dir->path()).mkdir("fetched"));
+    QVERIFY(TestFiles::Write(path("clip.QQQ"), m_original.left(4000000)));
+    QVERIFY(TestFiles::Write(path("fetched/refetched.mp4"), m_original));
+    // A file of the good part's own companion name is not what --with names.
+    QVERIFY(TestFiles::Write(path("clip.avi"), m_original.left(4000001)));
+
+    const Outcome outcome = run({"merge", "--with", "fetched/refetched.mp4", "clip.QQQ"});
+    QCOMPARE(outcome.status, 0);
+    QCOMPARE(outcome.out, (path("clip-.mp4") + u'\n').toUtf8());
+    QCOMPARE(TestFiles::Read(path("clip-.mp4")), m_original);
+    QCOMPARE(TestFiles::Read(path("fetched/refetched.mp4")), m_original);
+
+    QCOMPARE(run({"merge", "--with", "x.mp4", "a.QQQ", "b.QQQ"}).status, 2);
+    QCOMPARE(run({"split", "--with", "x.mp4", "a.avi", "100"}).status, 2);
 }
 
 void TestCli::exitsWithTheFailureCode_data()

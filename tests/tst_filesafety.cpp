@@ -1,6 +1,7 @@
 #include "FileProbe.h"
 #include "GoodPartSplit.h"
 #include "MergeBack.h"
+#include "Outcome.h"
 #include "TerminationSignals.h"
 #include "TestFiles.h"
 #include "TestFolder.h"
@@ -253,7 +254,7 @@ void TestFileSafety::splitNeverCutsDownItsSource()
     for (const QString &source : {path("movie.QQQ"), path("movie.avi")}) {
         QByteArray chunkBuffer;
         GoodPartSplit split(source, 1000);
-        QCOMPARE(split.run(chunkBuffer, {}), GoodPartSplit::SourceIsGoodPart);
+        QCOMPARE(ReasonOf(split.run(chunkBuffer, {})), std::optional(Reason::SourceIsGoodPart));
         QCOMPARE(TestFiles::Read(path("movie.QQQ")), m_companion);
     }
 }
@@ -382,8 +383,8 @@ void TestFileSafety::mergeRefusesBeforeWritingInAFolderItCannotWrite()
     const int code = runAsNobody([goodPartPath] {
         QByteArray chunkBuffer;
         MergeBack merge(goodPartPath);
-        const MergeBack::Status status = merge.run(chunkBuffer, {});
-        return status == MergeBack::Failed ? int(merge.failure()->code()) : 0;
+        const Expected<void> status = merge.run(chunkBuffer, {});
+        return status ? 0 : int(status.failure().code());
     });
     QVERIFY(QFile::setPermissions(m_dir->path(),
                                   QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
@@ -432,9 +433,10 @@ void TestFileSafety::fallbackCopyRefusesAShortRead()
     QByteArray chunkBuffer;
     GoodPartSplit split(path("movie.avi"), CompanionLength);
     const CopyHooks hooks{[&far] { QFile::resize(far, 4000000); }, {}};
-    QCOMPARE(split.run(chunkBuffer, hooks), GoodPartSplit::Failed);
-    QVERIFY2(split.failure()->code() == RepairFailure::DeviceIoError,
-             qPrintable(split.failure()->message()));
+    const Expected<void> outcome = split.run(chunkBuffer, hooks);
+    QCOMPARE(ReasonOf(outcome), std::optional(Reason::Failed));
+    QVERIFY2(outcome.failure().code() == RepairFailure::DeviceIoError,
+             qPrintable(outcome.failure().message()));
     QCOMPARE(entries(), QStringList({"movie.avi"}));
 }
 
@@ -515,7 +517,7 @@ void TestFileSafety::namesAtTheFileSystemsLimits()
 
         QByteArray chunkBuffer;
         MergeBack merge(goodPart);
-        QCOMPARE(merge.run(chunkBuffer, {}), MergeBack::Merged);
+        QCOMPARE(ReasonOf(merge.run(chunkBuffer, {})), std::nullopt);
         QCOMPARE(TestFiles::Read(merge.fixedPath()), m_companion);
     }
 
@@ -525,9 +527,10 @@ void TestFileSafety::namesAtTheFileSystemsLimits()
     QVERIFY(TestFiles::Write(tooLong.left(tooLong.size() - 3) + "avi", m_companion));
     QByteArray chunkBuffer;
     MergeBack merge(tooLong);
-    QCOMPARE(merge.run(chunkBuffer, {}), MergeBack::Failed);
-    QVERIFY2(merge.failure()->message().contains("too long for the file system"),
-             qPrintable(merge.failure()->message()));
+    const Expected<void> outcome = merge.run(chunkBuffer, {});
+    QCOMPARE(ReasonOf(outcome), std::optional(Reason::Failed));
+    QVERIFY2(outcome.failure().message().contains("too long for the file system"),
+             qPrintable(outcome.failure().message()));
     QCOMPARE(TestFiles::Read(tooLong), m_good);
 }
 
@@ -546,7 +549,7 @@ void TestFileSafety::killedSplitLeavesNothingOnceStartedAgain()
                                   ::pause();
                               },
                               {}};
-        split.run(chunkBuffer, hooks);
+        (void)split.run(chunkBuffer, hooks);
         ::_exit(0);
     }
     char byte = 0;
@@ -598,8 +601,8 @@ void TestFileSafety::terminationSignalStopsACopyAndCleansUp()
     // A Split stopped the same way leaves no working file at all.
     QByteArray chunkBuffer;
     GoodPartSplit split(path("movie.avi"), CompanionLength);
-    QCOMPARE(split.run(chunkBuffer, {{}, {}, &TerminationSignals::received}),
-             GoodPartSplit::Interrupted);
+    QCOMPARE(ReasonOf(split.run(chunkBuffer, {{}, {}, &TerminationSignals::received})),
+             std::optional(Reason::Interrupted));
     QCOMPARE(entries(), QStringList({"movie.QQQ", "movie.avi"}));
 }
 

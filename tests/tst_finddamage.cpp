@@ -1,5 +1,6 @@
 #include "AviScanner.h"
 #include "ErrorOffset.h"
+#include "MediaScanner.h"
 #include "TestFiles.h"
 #include "TestFolder.h"
 #include "TestWindow.h"
@@ -76,11 +77,28 @@ QList<Packet> packetsOf(const QString &path)
     return packets;
 }
 
-AviScanner::Result scanFile(const QString &path)
+// What a scan came to, in one word and an offset.
+struct Result
+{
+    enum Kind { DamageFound, NoDamageFound, NotAnAvi, Failed };
+    Kind kind = NoDamageFound;
+    qint64 offset = 0;
+    QString checked;
+    std::optional<RepairFailure> failure;
+};
+
+Result scanFile(const QString &path)
 {
     const CopyHooks hooks;
     AviScanner scanner(path);
-    return scanner.scan(hooks);
+    const Expected<ScanFinding> found = scanner.scan(hooks);
+    if (!found && found.failure().reason() == RepairFailure::Reason::NotReadable)
+        return {Result::NotAnAvi, 0, {}, found.failure()};
+    if (!found)
+        return {Result::Failed, 0, {}, found.failure()};
+    if (found->damage)
+        return {Result::DamageFound, *found->damage, found->checked, std::nullopt};
+    return {Result::NoDamageFound, 0, found->checked, std::nullopt};
 }
 
 QByteArray le32(quint32 value)
@@ -253,8 +271,8 @@ void TestFindDamage::intactFiles()
     if (name == "opendml")
         QVERIFY(QFileInfo(file->path).size() > (qint64(1) << 30));
 
-    const AviScanner::Result result = scanFile(file->path);
-    QCOMPARE(result.kind, AviScanner::Result::NoDamageFound);
+    const Result result = scanFile(file->path);
+    QCOMPARE(result.kind, Result::NoDamageFound);
     QVERIFY(!result.checked.isEmpty());
 }
 
@@ -316,14 +334,14 @@ void TestFindDamage::damagedFiles()
     }
     avi.flush();
 
-    const AviScanner::Result result = scanFile(file->path);
+    const Result result = scanFile(file->path);
 
     QVERIFY(avi.seek(damageAt));
     QCOMPARE(avi.write(tail), tail.size());
     QVERIFY(avi.resize(length));
     avi.close();
 
-    QCOMPARE(result.kind, AviScanner::Result::DamageFound);
+    QCOMPARE(result.kind, Result::DamageFound);
     // Never past the first damaged byte, and never more than its chunk before it.
     QVERIFY2(result.offset <= damageAt,
              qPrintable(QStringLiteral("%1 > %2").arg(result.offset).arg(damageAt)));
@@ -335,15 +353,15 @@ void TestFindDamage::damagedFiles()
 void TestFindDamage::handMadeFiles_data()
 {
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<AviScanner::Result::Kind>("kind");
+    QTest::addColumn<Result::Kind>("kind");
     QTest::addColumn<qint64>("offset");
 
     const QByteArray avi = handMadeAvi();
     const qsizetype firstFrame = avi.indexOf("00dc");
     const qsizetype secondFrame = avi.indexOf("00dc", firstFrame + 8);
     const qsizetype chunkIndex = avi.indexOf("ix00");
-    const auto damaged = AviScanner::Result::DamageFound;
-    QTest::newRow("intact") << avi << AviScanner::Result::NoDamageFound << qint64(0);
+    const auto damaged = Result::DamageFound;
+    QTest::newRow("intact") << avi << Result::NoDamageFound << qint64(0);
 
     // Some writers count the legacy index's offsets from the file's start.
     QByteArray absoluteOffsets = avi;
@@ -354,7 +372,7 @@ void TestFindDamage::handMadeFiles_data()
                 qFromLittleEndian<quint32>(avi.constData() + field) + moviFourcc);
     }
     QTest::newRow("absolute-legacy-offsets")
-        << absoluteOffsets << AviScanner::Result::NoDamageFound << qint64(0);
+        << absoluteOffsets << Result::NoDamageFound << qint64(0);
 
     QByteArray riffSizeMax = avi;
     patch32(riffSizeMax, 4, 0xFFFFFFFF);
@@ -403,7 +421,7 @@ void TestFindDamage::handMadeFiles_data()
     QByteArray lastEntryWrong = manyChunks;
     patch32(lastEntryWrong, legacyEntry(manyChunks, 209999) + 12, 3);
     QTest::newRow("many-chunks-intact")
-        << manyChunks << AviScanner::Result::NoDamageFound << qint64(0);
+        << manyChunks << Result::NoDamageFound << qint64(0);
     QTest::newRow("many-chunks-last-entry")
         << lastEntryWrong << damaged << qint64(legacyEntry(manyChunks, 209999));
     QByteArray lastChunkIndexWrong = manyChunks;
@@ -413,19 +431,19 @@ void TestFindDamage::handMadeFiles_data()
         << lastChunkIndexWrong << damaged << qint64(lastChunkIndex + 8 + 24);
 
     QTest::newRow("html-appended") << avi + HtmlPage << damaged << qint64(avi.size());
-    QTest::newRow("empty") << QByteArray() << AviScanner::Result::NotAnAvi << qint64(0);
+    QTest::newRow("empty") << QByteArray() << Result::NotAnAvi << qint64(0);
     QTest::newRow("wave") << list("RIFF", "WAVE", chunk("fmt ", QByteArray(16, '\0')))
-                          << AviScanner::Result::NotAnAvi << qint64(0);
-    QTest::newRow("web-page") << HtmlPage << AviScanner::Result::NotAnAvi << qint64(0);
+                          << Result::NotAnAvi << qint64(0);
+    QTest::newRow("web-page") << HtmlPage << Result::NotAnAvi << qint64(0);
 }
 
 void TestFindDamage::handMadeFiles()
 {
     QFETCH(QByteArray, bytes);
-    QFETCH(AviScanner::Result::Kind, kind);
+    QFETCH(Result::Kind, kind);
     QFETCH(qint64, offset);
 
-    const AviScanner::Result result = scanFile(write("hand.avi", bytes));
+    const Result result = scanFile(write("hand.avi", bytes));
     QCOMPARE(result.kind, kind);
     QCOMPARE(result.offset, offset);
 }
@@ -433,20 +451,20 @@ void TestFindDamage::handMadeFiles()
 void TestFindDamage::foldersAndMissingFilesFail()
 {
     for (const QString &path : {m_dir->path(), m_dir->filePath("missing.avi")}) {
-        const AviScanner::Result result = scanFile(path);
-        QCOMPARE(result.kind, AviScanner::Result::Failed);
+        const Result result = scanFile(path);
+        QCOMPARE(result.kind, Result::Failed);
         QVERIFY(result.failure);
     }
 }
 
 void TestFindDamage::damageLineIsReadAsAnErrorOffset()
 {
-    QCOMPARE(AviScanner::damageLine(123456789),
+    QCOMPARE(MediaScanner::DamageLine(123456789),
              QStringLiteral("Damage found at offset: 123456789 (75BCD15h)"));
-    const ErrorOffset::Entry entry
-        = ErrorOffset::ApplyErrorOffset(AviScanner::damageLine(5000000000));
-    QCOMPARE(entry.status, ErrorOffset::Entry::Rewritten);
-    QCOMPARE(entry.text, QStringLiteral("4999950000"));
+    const Expected<QString> entry
+        = ErrorOffset::ApplyErrorOffset(MediaScanner::DamageLine(5000000000));
+    QVERIFY(entry);
+    QCOMPARE(*entry, QStringLiteral("4999950000"));
 }
 
 void TestFindDamage::windowReports_data()
@@ -458,13 +476,14 @@ void TestFindDamage::windowReports_data()
     const QByteArray avi = handMadeAvi({1000, 1000, 1000});
     const QString length = QString::number(avi.size());
     QTest::newRow("damaged")
-        << avi + HtmlPage << AviScanner::damageLine(avi.size())
+        << avi + HtmlPage << MediaScanner::DamageLine(avi.size())
         << QStringLiteral("Damage found at byte %1,%2; press Split to keep the part before it")
                .arg(avi.size() / 1000)
                .arg(avi.size() % 1000, 3, 10, QLatin1Char('0'));
     QTest::newRow("intact") << avi << length << "No damage found in movie.avi";
     QTest::newRow("not-an-avi") << HtmlPage << QString::number(HtmlPage.size())
-                                << "movie.avi is not an AVI file";
+                                << "movie.avi is not a file Saltwick can read: AVI, Matroska and "
+                                   "MP4 can be checked";
 }
 
 void TestFindDamage::windowReports()

@@ -1,5 +1,6 @@
 #include "GoodPartSplit.h"
 #include "MergeBack.h"
+#include "Outcome.h"
 #include "TestFolder.h"
 
 #include <QFile>
@@ -165,12 +166,12 @@ void TestLargeFiles::splitOfAFileOver4GiB()
     int yields = 0;
     const CopyHooks hooks{[&yields] { ++yields; }, {}};
     GoodPartSplit split(sourcePath, size);
-    const GoodPartSplit::Outcome outcome = split.run(chunkBuffer, hooks);
-    if (split.failure() && split.failure()->code() == RepairFailure::DiskFull)
+    const Expected<void> outcome = split.run(chunkBuffer, hooks);
+    if (!outcome && outcome.failure().code() == RepairFailure::DiskFull)
         QSKIP(qPrintable(QStringLiteral("Too little free space for the check: ")
-                         + split.failure()->message()));
+                         + outcome.failure().message()));
     QCOMPARE(split.goodPartPath(), goodPartPath);
-    QVERIFY2(outcome == GoodPartSplit::Written, qPrintable(split.message(outcome)));
+    QVERIFY2(outcome, qPrintable(MessageOf(outcome)));
     QCOMPARE(yields, 2 * int((size - 1) / Stride));
 
     QFile goodPart(goodPartPath);
@@ -232,12 +233,11 @@ void TestLargeFiles::mergeBackBeyond2And4GiB()
     MergeBack merge(goodPartPath);
     // The two files carry different marks, so that each byte shows where it came from.
     merge.acceptDifferentJoin();
-    const MergeBack::Status status = merge.run(chunkBuffer, {});
-    if (status == MergeBack::Failed && merge.failure()->code() == RepairFailure::DiskFull)
+    const Expected<void> status = merge.run(chunkBuffer, {});
+    if (!status && status.failure().code() == RepairFailure::DiskFull)
         QSKIP(qPrintable(QStringLiteral("Too little free space for the check: ")
-                         + merge.failure()->message()));
-    QVERIFY2(status == MergeBack::Merged,
-             status == MergeBack::Failed ? qPrintable(merge.failure()->message()) : "too short");
+                         + status.failure().message()));
+    QVERIFY2(status, qPrintable(MessageOf(status)));
     QCOMPARE(merge.goodPartLength(), goodLength);
     QVERIFY(!QFile::exists(goodPartPath));
 

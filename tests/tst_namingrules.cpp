@@ -1,4 +1,5 @@
 #include "NamingRules.h"
+#include "PendingMerges.h"
 #include "TestFiles.h"
 #include "TestFolder.h"
 
@@ -139,7 +140,7 @@ void TestNamingRules::isPendingMerge()
     // Bare names resolve in the current folder, as they do at start-up.
     const QString previous = QDir::currentPath();
     QVERIFY(QDir::setCurrent(dir.path()));
-    const bool result = IsPendingMerge(candidate);
+    const bool result = PendingMerges::IsPendingMerge(candidate);
     QDir::setCurrent(previous);
     QCOMPARE(result, pending);
 }

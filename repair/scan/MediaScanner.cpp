@@ -3,6 +3,7 @@
 #include "AviScanner.h"
 #include "FileProbe.h"
 #include "MatroskaScanner.h"
+#include "Mp4Scanner.h"
 #include "RawFile.h"
 
 #include <QFileInfo>
@@ -11,7 +12,7 @@
 
 namespace {
 
-enum class Format { Unknown, Avi, Matroska };
+enum class Format { Unknown, Avi, Matroska, Mp4 };
 
 // Enough of the start of a file to tell every format apart.
 const qint64 SniffedBytes = 12;
@@ -23,6 +24,8 @@ Format formatOf(const QByteArray &head)
     // Every EBML file opens with the EBML header's id; the scanner reads which kind it is.
     if (head.startsWith("\x1A\x45\xDF\xA3"))
         return Format::Matroska;
+    if (Mp4Scanner::startsLikeMp4(head))
+        return Format::Mp4;
     return Format::Unknown;
 }
 
@@ -53,6 +56,8 @@ Expected<ScanFinding> MediaScanner::Scan(const QString &path, const CopyHooks &h
             return found;
         break;
     }
+    case Format::Mp4:
+        return Mp4Scanner(path).scan(hooks);
     case Format::Unknown:
         break;
     }
