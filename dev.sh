@@ -8,7 +8,7 @@ cd "$(dirname "$0")"
 
 packages=(cmake make g++ qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core ffmpeg bsdutils e2fsprogs
           xfsprogs btrfs-progs qt6-l10n-tools qt6-tools-dev qt6-translations-l10n desktop-file-utils
-          appstream libcurl4-openssl-dev nginx python3 openssl)
+          appstream libglib2.0-bin libcurl4-openssl-dev nginx python3 openssl)
 missing=()
 for package in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
@@ -37,7 +37,7 @@ if [ ${#missing[@]} -gt 0 ]; then
     fi
 fi
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSALTWICK_WERROR=ON >/dev/null
 cmake --build build -j2
 
 case "${1:-}" in

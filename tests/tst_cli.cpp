@@ -1,11 +1,14 @@
 #include "FileSizeLimit.h"
 #include "TestFiles.h"
 #include "TestFolder.h"
+#include "Trash.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTest>
 
 #include <fcntl.h>
@@ -50,6 +53,10 @@ private slots:
     void exitsWithPermissionDenied();
     void drawsProgressOnlyOnATerminal();
     void stopsAtCtrlCAndLeavesNothingHalfDone();
+    void exitsWith128AndTheSignal_data();
+    void exitsWith128AndTheSignal();
+    void completesInBash_data();
+    void completesInBash();
 
 private:
     struct Outcome
@@ -82,6 +89,8 @@ void TestCli::init()
     m_dir = std::make_unique<TestFolder>();
     QVERIFY(m_dir->isValid());
     QVERIFY(QDir(m_dir->path()).mkdir("data"));
+    // The tool's home trash, where the test looks for what it trashed, is the test's own.
+    qputenv("XDG_DATA_HOME", QFile::encodeName(path("data")));
 }
 
 void TestCli::cleanup()
@@ -96,10 +105,6 @@ TestCli::Outcome TestCli::run(const QStringList &arguments)
 {
     QProcess process;
     process.setWorkingDirectory(m_dir->path());
-    // A folder moved to the trash stays inside the test's folder.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_DATA_HOME", path("data"));
-    process.setProcessEnvironment(environment);
     process.start(QStringLiteral(SALTWICK_CLI), arguments);
     Outcome outcome;
     if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
@@ -170,31 +175,42 @@ void TestCli::answersHelpAndVersion()
 void TestCli::refusesAWrongCommandLine_data()
 {
     QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("says"); // how the first line begins
 
-    QTest::newRow("nothing") << QStringList();
-    QTest::newRow("unknown-command") << QStringList{"fix", "movie.avi"};
-    QTest::newRow("unknown-option") << QStringList{"list", "--all"};
-    QTest::newRow("split-without-size") << QStringList{"split", "movie.avi"};
-    QTest::newRow("split-twice-sized") << QStringList{"split", "movie.avi", "1", "2"};
-    QTest::newRow("scan-two-files") << QStringList{"scan", "a.avi", "b.avi"};
-    QTest::newRow("merge-nothing") << QStringList{"merge"};
-    QTest::newRow("list-two-folders") << QStringList{"list", "a", "b"};
-    QTest::newRow("yes-for-merge") << QStringList{"merge", "--yes", "movie.QQQ"};
-    QTest::newRow("force-for-split") << QStringList{"split", "--force", "movie.avi", "10"};
-    QTest::newRow("help-unknown") << QStringList{"help", "fix"};
-    QTest::newRow("version-and-command") << QStringList{"list", "--version"};
+    QTest::newRow("nothing") << QStringList() << "no command given\n";
+    QTest::newRow("unknown-command") << QStringList{"fix", "movie.avi"} << "unknown command";
+    // Qt's parser words its own messages; the tool says them in its own style.
+    QTest::newRow("unknown-option") << QStringList{"list", "--all"} << "unknown option --all\n";
+    QTest::newRow("unknown-short-option") << QStringList{"-z", "list"} << "unknown option -z\n";
+    QTest::newRow("value-for-option")
+        << QStringList{"merge", "--force=yes", "movie.QQQ"} << "--force takes no value\n";
+    QTest::newRow("option-without-its-value")
+        << QStringList{"merge", "movie.QQQ", "--with"} << "--with takes NEWFILE\n";
+    QTest::newRow("split-without-size") << QStringList{"split", "movie.avi"} << "split takes";
+    QTest::newRow("split-twice-sized")
+        << QStringList{"split", "movie.avi", "1", "2"} << "split takes";
+    QTest::newRow("scan-two-files") << QStringList{"scan", "a.avi", "b.avi"} << "scan takes";
+    QTest::newRow("merge-nothing") << QStringList{"merge"} << "merge takes";
+    QTest::newRow("list-two-folders") << QStringList{"list", "a", "b"} << "list takes";
+    QTest::newRow("yes-for-merge") << QStringList{"merge", "--yes", "movie.QQQ"} << "--yes";
+    QTest::newRow("force-for-split")
+        << QStringList{"split", "--force", "movie.avi", "10"} << "--force";
+    QTest::newRow("help-unknown") << QStringList{"help", "fix"} << "help takes";
+    QTest::newRow("version-and-command") << QStringList{"list", "--version"} << "--version";
 }
 
 void TestCli::refusesAWrongCommandLine()
 {
     QFETCH(QStringList, arguments);
+    QFETCH(QString, says);
 
     QVERIFY(TestFiles::Write(path("movie.QQQ"), m_original.left(10)));
     QVERIFY(TestFiles::Write(path("movie.avi"), m_original.left(20)));
     const Outcome outcome = run(arguments);
     QCOMPARE(outcome.status, 2);
     QCOMPARE(outcome.out, QByteArray());
-    QVERIFY(outcome.err.startsWith("saltwick-cli: "));
+    QVERIFY2(outcome.err.startsWith("saltwick-cli: " + says.toUtf8()), outcome.err.constData());
+    QVERIFY(outcome.err.endsWith("\nsaltwick-cli: try 'saltwick-cli --help'\n"));
     QVERIFY(!QFile::exists(path("movie-.avi")));
 }
 
@@ -230,12 +246,14 @@ void TestCli::refusesWhatTheWindowRefuses_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("says");
 
+    // The window says "File doesn't exist"; a terminal hears the code and the name. DIR
+    // stands for the test's folder.
     QTest::newRow("missing-file") << "gone.avi"
-                                  << "100" << 1 << "File doesn't exist";
+                                  << "100" << 53 << "53: File not found: DIR/gone.avi";
     QTest::newRow("folder") << "folder"
-                            << "100" << 1 << "File doesn't exist";
+                            << "100" << 1 << "Not a plain, visible file: DIR/folder";
     QTest::newRow("hidden-file") << ".hidden.avi"
-                                 << "100" << 1 << "File doesn't exist";
+                                 << "100" << 1 << "Not a plain, visible file: DIR/.hidden.avi";
     QTest::newRow("zero") << "movie.avi"
                           << "0" << 1 << "Incorrect split size";
     QTest::newRow("offset-within-margin")
@@ -271,6 +289,7 @@ void TestCli::refusesWhatTheWindowRefuses()
     const Outcome outcome = run({"split", file, size});
     QCOMPARE(outcome.status, status);
     QCOMPARE(outcome.out, QByteArray());
+    says.replace(QStringLiteral("DIR"), m_dir->path());
     QCOMPARE(outcome.err, ("saltwick-cli: " + says + u'\n').toUtf8());
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden), before);
     QCOMPARE(TestFiles::Read(path("movie.QQQ")), m_original);
@@ -307,12 +326,16 @@ void TestCli::replacesWhatIsInTheWayOnlyWithYes()
     else
         QCOMPARE(TestFiles::Read(path("movie.QQQ")), QByteArray("older"));
 
+    const auto emptyTrash = qScopeGuard([&] { Trash::Remove(path("movie.QQQ")); });
     outcome = run({"split", "--yes", "movie.avi", "100"});
     QCOMPARE(outcome.status, 0);
     QCOMPARE(outcome.out, (path("movie.QQQ") + "\t100\n").toUtf8());
     QCOMPARE(outcome.err, QByteArray());
     QCOMPARE(TestFiles::Read(path("movie.QQQ")), m_original.left(100));
     QCOMPARE(TestFiles::Read(path("movie.avi")), m_original);
+    // The folder waits in the trash, whole.
+    if (folder)
+        QCOMPARE(TestFiles::Read(Trash::Find(path("movie.QQQ")) + "/notes.txt"), "keep");
 }
 
 void TestCli::saysWhereTheDamageBegins_data()
@@ -322,8 +345,10 @@ void TestCli::saysWhereTheDamageBegins_data()
     QTest::addColumn<QString>("says");
 
     QTest::newRow("intact") << "intact.avi" << 1 << "No damage found in intact.avi";
-    QTest::newRow("not-an-avi") << "pattern.avi" << 1 << "pattern.avi is not a file Saltwick can read: AVI, Matroska and MP4 can be checked";
-    QTest::newRow("missing") << "gone.avi" << 1 << "File doesn't exist";
+    QTest::newRow("not-an-avi")
+        << "pattern.avi" << 1
+        << "pattern.avi is not a file Saltwick can read: AVI, Matroska and MP4 can be checked";
+    QTest::newRow("missing") << "gone.avi" << 53 << "53: File not found: DIR/gone.avi";
     QTest::newRow("damaged") << "damaged.avi" << 0 << QString();
 }
 
@@ -349,6 +374,7 @@ void TestCli::saysWhereTheDamageBegins()
         QCOMPARE(outcome.err, QByteArray());
     } else {
         QCOMPARE(outcome.out, QByteArray());
+        says.replace(QStringLiteral("DIR"), m_dir->path());
         QCOMPARE(outcome.err, ("saltwick-cli: " + says + u'\n').toUtf8());
     }
 }
@@ -498,6 +524,16 @@ void TestCli::exitsWithTheFailureCode_data()
         << QStringList{"merge", "socket.QQQ"} << 57 << "socket.avi";
     QTest::newRow("fixed-file-exists") << QStringList{"merge", "fixed.QQQ"} << 75 << "fixed-.avi";
     QTest::newRow("no-folder") << QStringList{"list", "nowhere"} << 76 << "nowhere";
+    QTest::newRow("no-file-to-split")
+        << QStringList{"split", "nosuch.avi", "100"} << 53 << "nosuch.avi";
+    QTest::newRow("no-file-to-scan") << QStringList{"scan", "nosuch.avi"} << 53 << "nosuch.avi";
+    // Refused before any server is asked.
+    QTest::newRow("no-file-to-repair")
+        << QStringList{"repair", "nosuch.avi", "http://127.0.0.1:9/nosuch.avi"} << 53
+        << "nosuch.avi";
+    QTest::newRow("no-good-part-to-fetch")
+        << QStringList{"fetch", "nosuch.QQQ", "http://127.0.0.1:9/nosuch.avi"} << 53
+        << "nosuch.QQQ";
     QTest::newRow("not-a-good-part") << QStringList{"merge", "movie.avi"} << 1 << "movie.avi";
 }
 
@@ -618,6 +654,94 @@ void TestCli::stopsAtCtrlCAndLeavesNothingHalfDone()
     // The good part is given back as it was.
     QCOMPARE(TestFiles::Read(path("movie.QQQ")), m_original.left(10));
     QVERIFY(!QFile::exists(path("movie-.avi")));
+}
+
+void TestCli::exitsWith128AndTheSignal_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<int>("status");
+
+    QTest::newRow("hangup") << int(SIGHUP) << 129;
+    QTest::newRow("interrupt") << int(SIGINT) << 130;
+    QTest::newRow("terminate") << int(SIGTERM) << 143;
+}
+
+void TestCli::exitsWith128AndTheSignal()
+{
+    QFETCH(int, signal);
+    QFETCH(int, status);
+
+    QVERIFY(TestFiles::Write(path("movie.QQQ"), m_original.left(10)));
+    QVERIFY(TestFiles::Write(path("movie.avi"), m_original.left(10)));
+    // A tail of holes: long enough to be stopped, and no disk space used until it is copied.
+    QVERIFY(QFile::resize(path("movie.avi"), qint64(4) << 30));
+    QProcess tool;
+    tool.setWorkingDirectory(m_dir->path());
+    tool.start(QStringLiteral(SALTWICK_CLI), {"merge", "movie.QQQ"});
+    QVERIFY(tool.waitForStarted());
+    // Once the good part grows, the copy runs.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        QFileInfo(path("movie.QQQ")).size() > 10 || tool.state() != QProcess::Running, 60000);
+    if (tool.state() != QProcess::Running)
+        QSKIP("the copy ended before it could be stopped (too little free space?)");
+    ::kill(pid_t(tool.processId()), signal);
+    QVERIFY(tool.waitForFinished(120000));
+
+    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(tool.exitCode(), status);
+    QVERIFY(tool.readAllStandardError().contains("Interrupted"));
+    QCOMPARE(TestFiles::Read(path("movie.QQQ")), m_original.left(10));
+    QVERIFY(!QFile::exists(path("movie-.avi")));
+}
+
+void TestCli::completesInBash_data()
+{
+    QTest::addColumn<QStringList>("words"); // the last one is being completed
+    QTest::addColumn<QStringList>("offered");
+
+    QTest::newRow("command") << QStringList{"sp"} << QStringList{"split"};
+    QTest::newRow("tool-options") << QStringList{"--"} << QStringList{"--help", "--version"};
+    QTest::newRow("merge-option") << QStringList{"merge", "--f"} << QStringList{"--force"};
+    QTest::newRow("file-to-split")
+        << QStringList{"split", "mo"} << QStringList{"movie.QQQ", "movie.avi"};
+    QTest::newRow("no-file-for-the-size") << QStringList{"split", "movie.avi", ""} << QStringList();
+    QTest::newRow("good-parts-and-folders")
+        << QStringList{"merge", ""} << QStringList{"data", "folder", "movie.QQQ"};
+    QTest::newRow("folders") << QStringList{"list", ""} << QStringList{"data", "folder"};
+    QTest::newRow("command-help") << QStringList{"help", "m"} << QStringList{"merge"};
+    QTest::newRow("good-part-to-fetch")
+        << QStringList{"fetch", ""} << QStringList{"data", "folder", "movie.QQQ"};
+    QTest::newRow("new-file-of-merge-with")
+        << QStringList{"merge", "--with", "mo"} << QStringList{"movie.QQQ", "movie.avi"};
+    QTest::newRow("good-part-after-with")
+        << QStringList{"merge", "--with", "movie.avi", "m"} << QStringList{"movie.QQQ"};
+    QTest::newRow("no-file-for-a-size") << QStringList{"repair", "--at", ""} << QStringList();
+}
+
+void TestCli::completesInBash()
+{
+    QFETCH(QStringList, words);
+    QFETCH(QStringList, offered);
+
+    QVERIFY(TestFiles::Write(path("movie.QQQ"), "x"));
+    QVERIFY(TestFiles::Write(path("movie.avi"), "x"));
+    QVERIFY(QDir(m_dir->path()).mkdir("folder"));
+    QStringList quoted;
+    for (const QString &word : QStringList{"saltwick-cli"} + words)
+        quoted << u'\'' + word + u'\'';
+    const QString script = QStringLiteral("source '%1' && COMP_WORDS=(%2) && COMP_CWORD=%3 && "
+                                          "_saltwick_cli && printf '%s\\n' \"${COMPREPLY[@]}\"")
+                               .arg(QStringLiteral(SALTWICK_COMPLETION), quoted.join(u' '),
+                                    QString::number(words.size()));
+    QProcess bash;
+    bash.setWorkingDirectory(m_dir->path());
+    bash.start("bash", {"-c", script});
+    QVERIFY(bash.waitForFinished(30000));
+    QCOMPARE(bash.exitCode(), 0);
+    QStringList shown = QString::fromUtf8(bash.readAllStandardOutput()).split(u'\n');
+    shown.removeAll(QString());
+    shown.sort();
+    QCOMPARE(shown, offered);
 }
 
 QTEST_MAIN(TestCli)

@@ -510,4 +510,26 @@ geholten Datei zusammen.
 </translation>
     </message>
 </context>
+<context>
+    <name>CommandLineTool</name>
+    <message>
+        <source>unknown option %1</source>
+        <translation>unbekannte Option %1</translation>
+    </message>
+    <message>
+        <source>%1 takes no value</source>
+        <translation>%1 nimmt keinen Wert</translation>
+    </message>
+    <message>
+        <source>%1 takes %2</source>
+        <translation>%1 verlangt %2</translation>
+    </message>
+</context>
+<context>
+    <name>RepairCommands</name>
+    <message>
+        <source>Not a plain, visible file: %1</source>
+        <translation>Keine gewöhnliche, sichtbare Datei: %1</translation>
+    </message>
+</context>
 </TS>
