@@ -3,9 +3,9 @@
 #include <QString>
 #include <QStringList>
 
-// Times the damage scan of intact AVIs and MP4s of 1 GiB and 4 GiB, made with ffmpeg in the
-// folder, against ffprobe's listing of every packet position in the same file, with the
-// files in the page cache.
+// Times the damage scan of intact AVIs, Matroska files and MP4s of 1 GiB and 4 GiB, made
+// with ffmpeg in the folder, against ffprobe's listing of every packet position in the same file,
+// with the files in the page cache.
 class ScanBenchmark
 {
 public:
@@ -16,9 +16,12 @@ public:
     bool run();
 
 private:
+    enum class Format { Avi, Matroska, Mp4 };
+
     bool makeAvi(const QString &path, qint64 atLeast) const;
+    bool makeMatroska(const QString &path, qint64 atLeast) const;
     bool makeMp4(const QString &path, qint64 atLeast) const;
-    bool measure(const QString &name, const QString &path) const;
+    bool measure(const QString &name, const QString &path, double ratioTarget) const;
     void fail(const QString &why) const;
 
     QString m_folder;

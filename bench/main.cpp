@@ -71,12 +71,12 @@ int main(int argc, char *argv[])
         QStringLiteral("Measure only on the file systems that share blocks."));
     const QCommandLineOption scanOption(
         QStringLiteral("scan"),
-        QStringLiteral("Time the damage scan of 1 GiB and 4 GiB AVIs and MP4s against ffprobe "
-                       "instead."));
+        QStringLiteral("Time the damage scan of 1 GiB and 4 GiB AVI, Matroska and MP4 files "
+                       "against ffprobe instead."));
     const QCommandLineOption scanRowsOption(
         QStringLiteral("scan-rows"),
-        QStringLiteral("With --scan, only these rows (scan-1GiB, scan-4GiB, scan-mp4-1GiB, "
-                       "scan-mp4-4GiB), separated by commas."),
+        QStringLiteral("With --scan, only these rows (scan-1GiB, scan-4GiB, scan-mkv-1GiB, "
+                       "scan-mkv-4GiB, scan-mp4-1GiB, scan-mp4-4GiB), separated by commas."),
         QStringLiteral("names"));
     const QCommandLineOption fetchOption(
         QStringLiteral("fetch"),

@@ -2,6 +2,7 @@
 
 #include "AviScanner.h"
 #include "FileProbe.h"
+#include "MatroskaScanner.h"
 #include "Mp4Scanner.h"
 #include "RawFile.h"
 
@@ -11,7 +12,7 @@
 
 namespace {
 
-enum class Format { Unknown, Avi, Mp4 };
+enum class Format { Unknown, Avi, Matroska, Mp4 };
 
 // Enough of the start of a file to tell every format apart.
 const qint64 SniffedBytes = 12;
@@ -20,6 +21,9 @@ Format formatOf(const QByteArray &head)
 {
     if (head.size() >= 12 && head.startsWith("RIFF") && head.mid(8, 4) == "AVI ")
         return Format::Avi;
+    // Every EBML file opens with the EBML header's id; the scanner reads which kind it is.
+    if (head.startsWith("\x1A\x45\xDF\xA3"))
+        return Format::Matroska;
     if (Mp4Scanner::startsLikeMp4(head))
         return Format::Mp4;
     return Format::Unknown;
@@ -44,6 +48,14 @@ Expected<ScanFinding> MediaScanner::Scan(const QString &path, const CopyHooks &h
     switch (formatOf(head)) {
     case Format::Avi:
         return AviScanner(path).scan(hooks);
+    case Format::Matroska: {
+        // Other formats are built of EBML too (the header names which): the same words as
+        // for any file in no format this reads.
+        Expected<ScanFinding> found = MatroskaScanner(path).scan(hooks);
+        if (found || found.failure().reason() != RepairFailure::Reason::NotReadable)
+            return found;
+        break;
+    }
     case Format::Mp4:
         return Mp4Scanner(path).scan(hooks);
     case Format::Unknown:
