@@ -17,6 +17,8 @@ public:
     int run(const QStringList &arguments);
 
 private:
+    // Success once the answer is written, else the failure's code after saying it.
+    int answered(const Expected<void> &written);
     int usageError(const QString &problem);
     QString toolHelp() const;
     QString commandHelp(const QString &command) const;

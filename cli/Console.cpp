@@ -20,29 +20,29 @@ Console::~Console()
     endProgress();
 }
 
-void Console::write(FILE *stream, const QByteArray &bytes)
+// Nothing more can be said when the messages themselves cannot be written.
+void Console::writeError(const QByteArray &bytes)
 {
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    std::fflush(stderr);
 }
 
-void Console::result(const QString &line)
+Expected<void> Console::result(const QString &line)
 {
     endProgress();
-    write(stdout, QFile::encodeName(line) + '\n');
+    return Terminal::WriteStandardOutput(QFile::encodeName(line) + '\n');
 }
 
 void Console::message(const QString &text)
 {
     endProgress();
-    write(
-        stderr,
+    writeError(
         (QCoreApplication::applicationName() + QStringLiteral(": ") + text + u'\n').toLocal8Bit());
 }
 
-void Console::text(const QString &text)
+Expected<void> Console::text(const QString &text)
 {
-    write(stdout, text.toLocal8Bit());
+    return Terminal::WriteStandardOutput(text.toLocal8Bit());
 }
 
 void Console::progress(qint64 done, qint64 total)
@@ -58,7 +58,7 @@ void Console::progress(qint64 done, qint64 total)
     const int filled = perMille * BarWidth / 1000;
     const QByteArray bar = '\r' + QByteArray(filled, '#') + QByteArray(BarWidth - filled, '.') + ' '
                            + QByteArray::number(perMille / 10) + '%';
-    write(stderr, bar);
+    writeError(bar);
 }
 
 void Console::endProgress()
@@ -67,5 +67,5 @@ void Console::endProgress()
         return;
     m_progressShown = false;
     m_shownPerMille = -1;
-    write(stderr, '\r' + QByteArray(BarWidth + 6, ' ') + '\r');
+    writeError('\r' + QByteArray(BarWidth + 6, ' ') + '\r');
 }

@@ -62,7 +62,9 @@ int RepairCommands::scan(const QString &file)
     const Expected<qint64> damage = m_repair.findDamage(FileProbe::AbsolutePath(file), hooks());
     if (!damage)
         return fail(damage.failure());
-    m_console.result(MediaScanner::DamageLine(*damage));
+    if (const Expected<void> written = m_console.result(MediaScanner::DamageLine(*damage));
+        !written)
+        return fail(written.failure());
     return ExitStatus::Success;
 }
 
@@ -83,7 +85,10 @@ int RepairCommands::split(const QString &file, const QString &sizeText, bool ove
             = goodPart.failure().reason() == RepairFailure::Reason::NeedsConsent;
         return fail(goodPart.failure(), needsConsent ? tr("Give --yes to replace it.") : QString());
     }
-    m_console.result(shown(*goodPart) + u'\t' + QString::number(m_repair.splitSize()));
+    const Expected<void> written
+        = m_console.result(shown(*goodPart) + u'\t' + QString::number(m_repair.splitSize()));
+    if (!written)
+        return fail(written.failure());
     return ExitStatus::Success;
 }
 
@@ -98,12 +103,12 @@ int RepairCommands::merge(const QStringList &goodParts, bool force)
     for (const QString &goodPart : goodParts) {
         const Expected<QString> fixed = m_repair.merge(FileProbe::AbsolutePath(goodPart), steps);
         if (!fixed) {
-            const bool joinDiffers
-                = fixed.failure().reason() == RepairFailure::Reason::JoinDiffers;
+            const bool joinDiffers = fixed.failure().reason() == RepairFailure::Reason::JoinDiffers;
             return fail(fixed.failure(),
                         joinDiffers ? tr("Give --force to merge it anyway.") : QString());
         }
-        m_console.result(shown(*fixed));
+        if (const Expected<void> written = m_console.result(shown(*fixed)); !written)
+            return fail(written.failure());
     }
     return ExitStatus::Success;
 }
@@ -124,7 +129,11 @@ int RepairCommands::list(const QString &folder)
             m_console.message(FileProbe::CannotHandleMessage(QDir(where).filePath(name)));
     }
     const QStringList pending = PendingMerges::In(where);
-    for (const QString &name : pending)
-        m_console.result(folder.isEmpty() ? name : shown(QDir(folder).filePath(name)));
+    for (const QString &name : pending) {
+        const Expected<void> written
+            = m_console.result(folder.isEmpty() ? name : shown(QDir(folder).filePath(name)));
+        if (!written)
+            return fail(written.failure());
+    }
     return ExitStatus::Success;
 }

@@ -1,4 +1,5 @@
 #include "CommandLineTool.h"
+#include "Terminal.h"
 #include "Translations.h"
 #include "Version.h"
 
@@ -8,6 +9,8 @@
 
 int main(int argc, char *argv[])
 {
+    // Before anything opens a file, which could otherwise take the number of a closed stream.
+    Terminal::HoldStandardStreams();
     // A file-size limit on the process must fail the write, not kill the tool mid-copy.
     std::signal(SIGXFSZ, SIG_IGN);
 
