@@ -4,7 +4,7 @@
 
 // Times the damage scan of intact AVIs of 1 GiB and 4 GiB, made with ffmpeg in the folder,
 // against ffprobe's listing of every packet position in the same file, with the files in
-// the page cache.
+// the page cache; and the scan of a file made to stall it.
 class ScanBenchmark
 {
 public:
@@ -16,6 +16,7 @@ public:
 private:
     bool makeAvi(const QString &path, qint64 atLeast) const;
     bool measure(const QString &name, const QString &path) const;
+    bool measureStalling() const;
     void fail(const QString &why) const;
 
     QString m_folder;
