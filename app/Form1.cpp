@@ -5,8 +5,8 @@
 #include "FileProbe.h"
 #include "Folder.h"
 #include "Form1Accessible.h"
-#include "MediaScanner.h"
 #include "GoodPartSplit.h"
+#include "MediaScanner.h"
 #include "NamingRules.h"
 #include "PendingMerges.h"
 #include "Prompts.h"
@@ -68,6 +68,19 @@ QStringList localFiles(const QMimeData *data)
     return files;
 }
 
+// The address of a link dragged from a browser: a web page or file, never a local one.
+QString webAddress(const QMimeData *data)
+{
+    if (!data)
+        return {};
+    for (const QUrl &url : data->urls()) {
+        const QString scheme = url.scheme().toLower();
+        if ((scheme == u"http" || scheme == u"https") && !url.host().isEmpty())
+            return url.toString(QUrl::FullyEncoded);
+    }
+    return {};
+}
+
 } // namespace
 
 // Marks a handler as running for its whole length: a second command started from inside
@@ -110,6 +123,7 @@ Form1::Form1(Prompts &prompts, FileDialog &dialog, QWidget *parent)
     setAcceptDrops(true);
     createControls();
     createFindDamage();
+    createFetchRest();
     fitFontToCaptions();
     cmdSplit->setFocus();
 }
@@ -211,6 +225,21 @@ void Form1::createFindDamage()
     connect(txtSize, &QWidget::customContextMenuRequested, this, &Form1::showSizeBoxMenu);
 }
 
+void Form1::createFetchRest()
+{
+    m_fetchRest = new QAction(tr("Fetch the rest from a web address..."), this);
+    m_fetchRest->setObjectName(QStringLiteral("actFetchRest"));
+    List1->setContextMenuPolicy(Qt::ActionsContextMenu);
+    List1->addAction(m_fetchRest);
+    connect(m_fetchRest, &QAction::triggered, this, [this] { fetchRest(); });
+}
+
+QString Form1::selectedGoodPart() const
+{
+    const QList<QListWidgetItem *> selected = List1->selectedItems();
+    return selected.isEmpty() ? QString() : selected.first()->text();
+}
+
 void Form1::showSizeBoxMenu(const QPoint &position)
 {
     QMenu *menu = txtSize->createStandardContextMenu();
@@ -286,7 +315,11 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
 
 bool Form1::acceptsDrag(const QDropEvent *event) const
 {
-    return !m_operationRunning && !localFiles(event->mimeData()).isEmpty();
+    if (m_operationRunning)
+        return false;
+    // A link from a browser is the address to complete the selected good part from.
+    return !localFiles(event->mimeData()).isEmpty()
+           || (!webAddress(event->mimeData()).isEmpty() && !selectedGoodPart().isEmpty());
 }
 
 void Form1::dragEnterEvent(QDragEnterEvent *event)
@@ -441,6 +474,13 @@ void Form1::cmdBrowse_Click()
 void Form1::Form_OLEDragDrop(QDropEvent *event)
 {
     const QStringList files = localFiles(event->mimeData());
+    const QString address = webAddress(event->mimeData());
+    if (!m_operationRunning && files.isEmpty() && !address.isEmpty()
+        && !selectedGoodPart().isEmpty()) {
+        event->acceptProposedAction();
+        fetchRest(address);
+        return;
+    }
     if (m_operationRunning || files.isEmpty()) {
         event->ignore();
         return;
@@ -619,4 +659,48 @@ void Form1::findDamage()
         showFailure(damage.failure());
         break;
     }
+}
+
+void Form1::fetchRest(const QString &address)
+{
+    if (m_operationRunning)
+        return;
+    const QString goodPart = selectedGoodPart();
+    if (goodPart.isEmpty())
+        return;
+    const QString from
+        = address.isEmpty() ? m_prompts.askText(
+              tr("The web address to fetch the rest of %1 from:").arg(shown(goodPart)))
+                            : address;
+    if (from.isEmpty())
+        return;
+    OperationScope running(*this);
+
+    Label1->setText(tr("Fetching the rest of %1. Please wait...").arg(shown(goodPart)));
+    RepairSteps steps;
+    steps.hooks = copyHooks();
+    steps.agree = [this](const RepairFailure &question) {
+        return m_prompts.askYesNo(question.description() + u' ' + tr("Merge anyway?"));
+    };
+    Repair repair(ChunkBuffer);
+    FetchChoices choices;
+    Expected<QString> fixed = repair.fetch(goodPart, from, choices, steps);
+    if (!fixed && fixed.failure().reason() == RepairFailure::Reason::RangesIgnored
+        && m_prompts.askYesNo(fixed.failure().description() + u' '
+                              + tr("Let the whole file stream through? Only the missing bytes "
+                                   "are kept."))) {
+        choices.wholeAllowed = true;
+        fixed = repair.fetch(goodPart, from, choices, steps);
+    }
+    FileLength = repair.fileLength();
+    if (!fixed) {
+        using Reason = RepairFailure::Reason;
+        const Reason reason = fixed.failure().reason();
+        Label1->setText(shown(goodPart));
+        if (reason != Reason::Interrupted && reason != Reason::JoinDiffers
+            && reason != Reason::RangesIgnored)
+            showFailure(fixed.failure());
+        return;
+    }
+    Label1->setText(tr("Merge complete. %1 is the fixed file.").arg(shown(*fixed)));
 }

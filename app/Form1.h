@@ -53,6 +53,8 @@ public slots:
     void cmdMerge_Click();
     // Scans the loaded file for the first damage and puts its offset into the size box.
     void findDamage();
+    // Completes the selected good part from a web address, asked for when none is given.
+    void fetchRest(const QString &address = QString());
     void Form_OLEDragDrop(QDropEvent *event);
 
 signals:
@@ -71,6 +73,8 @@ private:
 
     void createControls();
     void createFindDamage();
+    void createFetchRest();
+    QString selectedGoodPart() const;
     void showSizeBoxMenu(const QPoint &position);
     void fitFontToCaptions();
     void forwardDropsFrom(QWidget *control);
@@ -110,6 +114,7 @@ private:
     QListWidget *Dir1 = nullptr;
     QProgressBar *m_progress = nullptr;
     QAction *m_findDamage = nullptr;
+    QAction *m_fetchRest = nullptr;
 
     QString LoadedTitle;
     qint64 FileLength = 0;

@@ -12,6 +12,7 @@ public:
 
     void showMessage(const QString &text) override;
     bool askYesNo(const QString &question) override;
+    QString askText(const QString &question) override;
     void beep() override;
 
 private:

@@ -13,5 +13,7 @@ public:
     virtual void showMessage(const QString &text) = 0;
     // A question with the buttons Yes and No; true for Yes.
     virtual bool askYesNo(const QString &question) = 0;
+    // A line of text, such as a web address; empty when the user cancelled.
+    virtual QString askText(const QString &question) = 0;
     virtual void beep() = 0;
 };

@@ -4,11 +4,11 @@
 #include "TerminationSignals.h"
 #include "Translations.h"
 #include "Version.h"
+#include "WriteLimit.h"
 
 #include <QApplication>
 #include <QByteArrayView>
 
-#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -43,8 +43,7 @@ int answerOption(int argc, char *argv[], QByteArrayView option)
 
 int main(int argc, char *argv[])
 {
-    // A file-size limit on the process must fail the write, not kill the program mid-copy.
-    std::signal(SIGXFSZ, SIG_IGN);
+    WriteLimit::FailWritesInsteadOfEnding();
 
     // Only a command line that is exactly one of these is an option; any other is a path.
     if (argc == 2) {

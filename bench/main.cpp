@@ -1,4 +1,5 @@
 #include "Benchmark.h"
+#include "FetchBenchmark.h"
 #include "LoopMount.h"
 #include "ScanBenchmark.h"
 
@@ -71,8 +72,12 @@ int main(int argc, char *argv[])
     const QCommandLineOption scanOption(
         QStringLiteral("scan"),
         QStringLiteral("Time the damage scan of 1 GiB and 4 GiB AVIs against ffprobe instead."));
-    parser.addOptions(
-        {dirOption, sizeOption, roundsOption, sharedOption, sharedOnlyOption, scanOption});
+    const QCommandLineOption fetchOption(
+        QStringLiteral("fetch"),
+        QStringLiteral("Time the fetch of a tail of --size MiB from nginx on this machine "
+                       "against curl and sync instead."));
+    parser.addOptions({dirOption, sizeOption, roundsOption, sharedOption, sharedOnlyOption,
+                       scanOption, fetchOption});
     parser.process(application);
 
     bool sizeRead = false;
@@ -95,6 +100,15 @@ int main(int argc, char *argv[])
         }
         ScanBenchmark scans(work.path(), rounds);
         return scans.run() ? 0 : 1;
+    }
+    if (parser.isSet(fetchOption)) {
+        const QTemporaryDir work(folder + QStringLiteral("/saltwick-bench-XXXXXX"));
+        if (!work.isValid()) {
+            std::fprintf(stderr, "saltwick-bench: %s\n", qPrintable(work.errorString()));
+            return 1;
+        }
+        FetchBenchmark fetch(work.path(), size, rounds);
+        return fetch.run() ? 0 : 1;
     }
     if (!parser.isSet(sharedOnlyOption)) {
         // Inside the chosen folder, so that the files share its file system, and removed after.

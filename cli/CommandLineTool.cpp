@@ -6,8 +6,10 @@
 
 namespace {
 
-const QStringList Commands = {QStringLiteral("scan"), QStringLiteral("split"),
-                              QStringLiteral("merge"), QStringLiteral("list")};
+const QStringList Commands
+    = {QStringLiteral("scan"),  QStringLiteral("split"),  QStringLiteral("merge"),
+       QStringLiteral("fetch"), QStringLiteral("repair"), QStringLiteral("list")};
+const QStringList Fetching = {QStringLiteral("fetch"), QStringLiteral("repair")};
 
 } // namespace
 
@@ -18,7 +20,14 @@ int CommandLineTool::run(const QStringList &arguments)
     const QCommandLineOption version(QStringList{QStringLiteral("V"), QStringLiteral("version")});
     const QCommandLineOption yes(QStringList{QStringLiteral("y"), QStringLiteral("yes")});
     const QCommandLineOption force(QStringList{QStringLiteral("f"), QStringLiteral("force")});
-    parser.addOptions({help, version, yes, force});
+    const QCommandLineOption with(QStringLiteral("with"), QString(), QStringLiteral("NEWFILE"));
+    const QCommandLineOption quiet(QStringList{QStringLiteral("q"), QStringLiteral("quiet")});
+    const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")},
+                                    QString(), QStringLiteral("NAME"));
+    const QCommandLineOption at(QStringLiteral("at"), QString(), QStringLiteral("SIZE"));
+    const QCommandLineOption whole(QStringLiteral("whole"));
+    const QCommandLineOption retries(QStringLiteral("retries"), QString(), QStringLiteral("N"));
+    parser.addOptions({help, version, yes, force, with, quiet, output, at, whole, retries});
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
 
@@ -48,8 +57,26 @@ int CommandLineTool::run(const QStringList &arguments)
         return answered(m_console.text(commandHelp(command)));
     if (parser.isSet(yes) && command != QStringLiteral("split"))
         return usageError(tr("--yes belongs to split"));
-    if (parser.isSet(force) && command != QStringLiteral("merge"))
-        return usageError(tr("--force belongs to merge"));
+    if (parser.isSet(force) && command != QStringLiteral("merge") && !Fetching.contains(command))
+        return usageError(tr("--force belongs to merge, fetch and repair"));
+    if (parser.isSet(with) && command != QStringLiteral("merge"))
+        return usageError(tr("--with belongs to merge"));
+    if (parser.isSet(output) && command != QStringLiteral("fetch"))
+        return usageError(tr("--output belongs to fetch"));
+    if (parser.isSet(at) && command != QStringLiteral("repair"))
+        return usageError(tr("--at belongs to repair"));
+    if ((parser.isSet(whole) || parser.isSet(retries)) && !Fetching.contains(command))
+        return usageError(tr("--whole and --retries belong to fetch and repair"));
+    FetchChoices choices;
+    choices.fixedName = parser.value(output);
+    choices.wholeAllowed = parser.isSet(whole);
+    if (parser.isSet(retries)) {
+        bool read = false;
+        choices.retries = parser.value(retries).toInt(&read);
+        if (!read || choices.retries < 0)
+            return usageError(tr("--retries takes a whole number of at least 0"));
+    }
+    m_console.setQuiet(parser.isSet(quiet));
 
     RepairCommands repair(m_console);
     if (command == QStringLiteral("scan")) {
@@ -65,7 +92,25 @@ int CommandLineTool::run(const QStringList &arguments)
     if (command == QStringLiteral("merge")) {
         if (words.isEmpty())
             return usageError(tr("merge takes at least one GOODPART"));
+        if (parser.isSet(with)) {
+            if (words.size() != 1)
+                return usageError(tr("merge --with takes one GOODPART"));
+            return repair.mergeWith(words.first(), parser.value(with), parser.isSet(force));
+        }
         return repair.merge(words, parser.isSet(force));
+    }
+    if (command == QStringLiteral("fetch")) {
+        if (words.size() != 2)
+            return usageError(tr("fetch takes a GOODPART and a URL"));
+        return repair.fetch(words.at(0), words.at(1), choices, parser.isSet(force));
+    }
+    if (command == QStringLiteral("repair")) {
+        if (words.size() != 2)
+            return usageError(tr("repair takes a FILE and a URL"));
+        if (parser.isSet(at) && parser.value(at).trimmed().isEmpty())
+            return usageError(tr("--at takes a SIZE"));
+        return repair.repair(words.at(0), words.at(1), parser.value(at), choices,
+                             parser.isSet(force));
     }
     if (words.size() > 1)
         return usageError(tr("list takes at most one FOLDER"));
@@ -99,6 +144,13 @@ QString CommandLineTool::toolHelp() const
               "                     (movie.avi gives movie.QQQ); SIZE may be an error line\n"
               "  merge GOODPART...  complete each good part from the file fetched again\n"
               "                     and give it the fixed name (movie-.avi)\n"
+              "  merge --with NEWFILE GOODPART\n"
+              "                     complete the good part from NEWFILE, whatever its name\n"
+              "                     (clip.QQQ and new.mp4 give clip-.mp4)\n"
+              "  fetch GOODPART URL complete the good part with the bytes it lacks of the\n"
+              "                     file at URL, and give it the fixed name\n"
+              "  repair FILE URL    the whole repair: split FILE before its damage, fetch\n"
+              "                     the rest from URL (movie.avi gives movie-.avi)\n"
               "  list [FOLDER]      the good parts of a folder whose file has been fetched\n"
               "                     again (default: the current folder)\n"
               "\n"
@@ -106,8 +158,15 @@ QString CommandLineTool::toolHelp() const
               "  -h, --help         show this help, or a command's help after the command\n"
               "  -V, --version      show the version\n"
               "  -y, --yes          split: replace what stands at the good part's path\n"
-              "  -f, --force        merge: merge even when the new file does not match the\n"
-              "                     good part at the join\n"
+              "  -f, --force        merge, fetch, repair: go on even when the new bytes do\n"
+              "                     not match the good part at the join\n"
+              "  -o, --output NAME  fetch: the fixed file's name, in the good part's folder\n"
+              "      --at SIZE      repair: keep SIZE bytes instead of scanning for the damage\n"
+              "      --whole        fetch, repair: let a server that ignores ranges send the\n"
+              "                     whole file through; only the missing bytes are kept\n"
+              "      --retries N    fetch, repair: resume a dropped connection up to N times\n"
+              "                     in a row (default 5)\n"
+              "  -q, --quiet        no progress bar and no messages but errors\n"
               "\n"
               "Results go to standard output, one per line; messages go to standard error,\n"
               "and so does a progress bar when standard error is a terminal.\n"
@@ -124,6 +183,8 @@ QString CommandLineTool::toolHelp() const
               "  70  permission denied\n"
               "  75  path/file access error: something stands where a file must go\n"
               "  76  path not found\n"
+              "  80  the server did not serve the file as asked: a wrong answer, a changed\n"
+              "      file, a connection that kept breaking, no server at the address\n"
               " 130  interrupted (SIGINT, SIGTERM or SIGHUP); nothing was left half-done\n");
 }
 
@@ -152,6 +213,7 @@ QString CommandLineTool::commandHelp(const QString &command) const
     }
     if (command == QStringLiteral("merge")) {
         return tr("Usage: saltwick-cli merge [--force] GOODPART...\n"
+                  "       saltwick-cli merge [--force] --with NEWFILE GOODPART\n"
                   "Completes each good part (movie.QQQ) with the bytes of the file fetched\n"
                   "again (movie.avi) beyond its length, renames it to the fixed file\n"
                   "(movie-.avi) and prints the fixed file's path. Stops at the first good part\n"
@@ -162,7 +224,50 @@ QString CommandLineTool::commandHelp(const QString &command) const
                   "differ, the new file is another file or another version, and merge refuses\n"
                   "(exit status 1).\n"
                   "\n"
+                  "With --with, the new file is NEWFILE, of any name and format, and the fixed\n"
+                  "file lies beside the good part, named by the good part's stem, \"-\" and\n"
+                  "NEWFILE's extension (clip.QQQ --with refetched.mp4 gives clip-.mp4).\n"
+                  "\n"
                   "  -f, --force   merge even when the new file does not match at the join\n");
+    }
+    if (command == QStringLiteral("fetch")) {
+        return tr("Usage: saltwick-cli fetch [--output NAME] [--force] [--whole] [--retries N]\n"
+                  "                          GOODPART URL\n"
+                  "Completes the good part (movie.QQQ) with the bytes it lacks of the file at\n"
+                  "URL (http or https), renames it to the fixed file (movie-.avi, or NAME in\n"
+                  "the good part's folder) and prints the fixed file's path. The fixed name\n"
+                  "never replaces a file.\n"
+                  "\n"
+                  "Only the bytes beyond the good part are asked for, and its last 1 MiB,\n"
+                  "which must match: nothing is kept unless the server sends the part asked\n"
+                  "for, of the same version of the file throughout. A broken connection is\n"
+                  "resumed; a fetch that was killed goes on from what is on disk when it is\n"
+                  "run again. Until the end the good part keeps its name; a refusal or Ctrl-C\n"
+                  "gives it back as it was.\n"
+                  "\n"
+                  "  -o, --output NAME  the fixed file's name\n"
+                  "  -f, --force        keep the bytes even when they do not match at the join\n"
+                  "      --whole        let a server that ignores ranges send the whole file\n"
+                  "                     through (exit status 80 without it)\n"
+                  "      --retries N    resume a dropped connection up to N times in a row\n"
+                  "                     (default 5)\n");
+    }
+    if (command == QStringLiteral("repair")) {
+        return tr("Usage: saltwick-cli repair [--at SIZE] [--force] [--whole] [--retries N]\n"
+                  "                           FILE URL\n"
+                  "The whole repair of a broken download in one command: finds the damage in\n"
+                  "FILE (or keeps SIZE bytes, read as split reads it), splits off the good\n"
+                  "part as split does, fetches the rest from URL as fetch does, and prints the\n"
+                  "path of the result: FILE's name with \"-\" before its extension (movie.avi\n"
+                  "gives movie-.avi, film.mkv gives film-.mkv). A FILE without damage that is\n"
+                  "shorter than the file at URL is a download that stopped early: all of it is\n"
+                  "kept. FILE itself is never changed.\n"
+                  "\n"
+                  "  --at SIZE      keep SIZE bytes instead of scanning FILE for its damage\n"
+                  "  -f, --force    keep the bytes even when they do not match at the join\n"
+                  "  --whole        let a server that ignores ranges send the whole file\n"
+                  "                 through\n"
+                  "  --retries N    resume a dropped connection up to N times in a row\n");
     }
     return tr("Usage: saltwick-cli list [FOLDER]\n"
               "Prints the good parts in FOLDER (default: the current folder) whose file has\n"

@@ -55,6 +55,12 @@ int RepairCommands::fail(const RepairFailure &failure, const QString &hint)
     return failure.code() == RepairFailure::NoCode ? ExitStatus::Refused : failure.code();
 }
 
+int RepairCommands::showResult(const QString &line)
+{
+    const Expected<void> written = m_console.result(line);
+    return written ? ExitStatus::Success : fail(written.failure());
+}
+
 int RepairCommands::scan(const QString &file)
 {
     if (!namesCanBeHandled({file}))
@@ -62,10 +68,7 @@ int RepairCommands::scan(const QString &file)
     const Expected<qint64> damage = m_repair.findDamage(FileProbe::AbsolutePath(file), hooks());
     if (!damage)
         return fail(damage.failure());
-    if (const Expected<void> written = m_console.result(MediaScanner::DamageLine(*damage));
-        !written)
-        return fail(written.failure());
-    return ExitStatus::Success;
+    return showResult(MediaScanner::DamageLine(*damage));
 }
 
 int RepairCommands::split(const QString &file, const QString &sizeText, bool overwrite)
@@ -85,11 +88,7 @@ int RepairCommands::split(const QString &file, const QString &sizeText, bool ove
             = goodPart.failure().reason() == RepairFailure::Reason::NeedsConsent;
         return fail(goodPart.failure(), needsConsent ? tr("Give --yes to replace it.") : QString());
     }
-    const Expected<void> written
-        = m_console.result(shown(*goodPart) + u'\t' + QString::number(m_repair.splitSize()));
-    if (!written)
-        return fail(written.failure());
-    return ExitStatus::Success;
+    return showResult(shown(*goodPart) + u'\t' + QString::number(m_repair.splitSize()));
 }
 
 int RepairCommands::merge(const QStringList &goodParts, bool force)
@@ -97,20 +96,97 @@ int RepairCommands::merge(const QStringList &goodParts, bool force)
     if (!namesCanBeHandled(goodParts))
         return ExitStatus::Refused;
     TerminationSignals termination;
+    for (const QString &goodPart : goodParts) {
+        if (const int status = mergeOne(goodPart, {}, force); status != ExitStatus::Success)
+            return status;
+    }
+    return ExitStatus::Success;
+}
+
+int RepairCommands::mergeWith(const QString &goodPart, const QString &newFile, bool force)
+{
+    if (!namesCanBeHandled({goodPart, newFile}))
+        return ExitStatus::Refused;
+    TerminationSignals termination;
+    return mergeOne(goodPart, FileProbe::AbsolutePath(newFile), force);
+}
+
+int RepairCommands::mergeOne(const QString &goodPart, const QString &newFile, bool force)
+{
     RepairSteps steps;
     steps.hooks = hooks();
     steps.agree = [force](const RepairFailure &) { return force; };
-    for (const QString &goodPart : goodParts) {
-        const Expected<QString> fixed = m_repair.merge(FileProbe::AbsolutePath(goodPart), steps);
-        if (!fixed) {
-            const bool joinDiffers = fixed.failure().reason() == RepairFailure::Reason::JoinDiffers;
-            return fail(fixed.failure(),
-                        joinDiffers ? tr("Give --force to merge it anyway.") : QString());
-        }
-        if (const Expected<void> written = m_console.result(shown(*fixed)); !written)
-            return fail(written.failure());
+    const Expected<QString> fixed
+        = m_repair.merge(FileProbe::AbsolutePath(goodPart), steps, newFile);
+    if (!fixed) {
+        const bool joinDiffers = fixed.failure().reason() == RepairFailure::Reason::JoinDiffers;
+        return fail(fixed.failure(),
+                    joinDiffers ? tr("Give --force to merge it anyway.") : QString());
     }
-    return ExitStatus::Success;
+    return showResult(shown(*fixed));
+}
+
+RepairSteps RepairCommands::fetchSteps(bool force)
+{
+    RepairSteps steps;
+    steps.hooks = hooks();
+    // --force answers the join's question only; what stands at a good part's path stays.
+    steps.agree = [force](const RepairFailure &question) {
+        return force && question.reason() == RepairFailure::Reason::JoinDiffers;
+    };
+    steps.tell
+        = [this](const QString &address) { m_console.note(tr("redirected to %1").arg(address)); };
+    return steps;
+}
+
+QString RepairCommands::fetchHint(const RepairFailure &failure) const
+{
+    switch (failure.reason()) {
+    case RepairFailure::Reason::JoinDiffers:
+        return tr("Give --force to keep it anyway.");
+    case RepairFailure::Reason::RangesIgnored:
+        return tr("Give --whole to let it stream through; only the missing bytes are kept.");
+    case RepairFailure::Reason::NotReadable:
+        return tr("Give --at SIZE to say how much of it to keep.");
+    default:
+        return {};
+    }
+}
+
+int RepairCommands::fetch(const QString &goodPart, const QString &address,
+                          const FetchChoices &choices, bool force)
+{
+    if (!namesCanBeHandled({goodPart}))
+        return ExitStatus::Refused;
+    TerminationSignals termination;
+    const Expected<QString> fixed
+        = m_repair.fetch(FileProbe::AbsolutePath(goodPart), address, choices, fetchSteps(force));
+    if (!fixed)
+        return fail(fixed.failure(), fetchHint(fixed.failure()));
+    return showResult(shown(*fixed));
+}
+
+int RepairCommands::repair(const QString &file, const QString &address, const QString &sizeText,
+                           const FetchChoices &choices, bool force)
+{
+    if (!namesCanBeHandled({file}))
+        return ExitStatus::Refused;
+    const QString source = FileProbe::AbsolutePath(file);
+    const NamingRules::FolderAndName parts = NamingRules::SplitFolderAndName(source);
+    const QString goodPart = NamingRules::GoodPartPath(parts.folder, parts.name);
+    const bool goodPartWasThere = FileProbe::Exists(goodPart);
+    TerminationSignals termination;
+    const Expected<QString> fixed
+        = m_repair.repair(source, address, sizeText, choices, fetchSteps(force));
+    if (!fixed) {
+        QString hint = fetchHint(fixed.failure());
+        // The good part it split off is worth keeping: fetch goes on from it.
+        if (!goodPartWasThere && !goodPart.isEmpty() && FileProbe::Exists(goodPart))
+            hint += (hint.isEmpty() ? QString() : QStringLiteral(" "))
+                    + tr("The good part %1 is kept for saltwick-cli fetch.").arg(shown(goodPart));
+        return fail(fixed.failure(), hint);
+    }
+    return showResult(shown(*fixed));
 }
 
 int RepairCommands::list(const QString &folder)
@@ -130,10 +206,9 @@ int RepairCommands::list(const QString &folder)
     }
     const QStringList pending = PendingMerges::In(where);
     for (const QString &name : pending) {
-        const Expected<void> written
-            = m_console.result(folder.isEmpty() ? name : shown(QDir(folder).filePath(name)));
-        if (!written)
-            return fail(written.failure());
+        const int status = showResult(folder.isEmpty() ? name : shown(QDir(folder).filePath(name)));
+        if (status != ExitStatus::Success)
+            return status;
     }
     return ExitStatus::Success;
 }

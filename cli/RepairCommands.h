@@ -27,13 +27,23 @@ public:
     int scan(const QString &file);
     int split(const QString &file, const QString &sizeText, bool overwrite);
     int merge(const QStringList &goodParts, bool force);
+    int mergeWith(const QString &goodPart, const QString &newFile, bool force);
+    int fetch(const QString &goodPart, const QString &address, const FetchChoices &choices,
+              bool force);
+    int repair(const QString &file, const QString &address, const QString &sizeText,
+               const FetchChoices &choices, bool force);
     int list(const QString &folder);
 
 private:
     bool namesCanBeHandled(const QStringList &paths);
+    int mergeOne(const QString &goodPart, const QString &newFile, bool force);
     // The exit status for a failure, after saying it with `hint` added.
     int fail(const RepairFailure &failure, const QString &hint = {});
+    // Success once the result line is written, else the failure's code after saying it.
+    int showResult(const QString &line);
     CopyHooks hooks();
+    RepairSteps fetchSteps(bool force);
+    QString fetchHint(const RepairFailure &failure) const;
 
     Console &m_console;
     QByteArray m_chunkBuffer;

@@ -1,7 +1,7 @@
-#include "Outcome.h"
 #include "GoodPartSplit.h"
 #include "LoopMount.h"
 #include "MergeBack.h"
+#include "Outcome.h"
 #include "TestFiles.h"
 #include "TestFolder.h"
 

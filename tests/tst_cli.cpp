@@ -42,6 +42,7 @@ private slots:
     void listsThePendingMerges();
     void mergesEachGoodPartInTurn();
     void refusesAnotherFileUnlessForced();
+    void mergesWithANewFileOfAnyName();
     void exitsWithTheFailureCode_data();
     void exitsWithTheFailureCode();
     void exitsWithDiskFull();
@@ -457,6 +458,24 @@ void TestCli::refusesAnotherFileUnlessForced()
     QCOMPARE(outcome.out, (path("movie-.avi") + u'\n').toUtf8());
     QCOMPARE(outcome.err, QByteArray());
     QCOMPARE(TestFiles::Read(path("movie-.avi")), goodPart + m_original.mid(3000000));
+}
+
+void TestCli::mergesWithANewFileOfAnyName()
+{
+    QVERIFY(QDir(m_dir->path()).mkdir("fetched"));
+    QVERIFY(TestFiles::Write(path("clip.QQQ"), m_original.left(4000000)));
+    QVERIFY(TestFiles::Write(path("fetched/refetched.mp4"), m_original));
+    // A file of the good part's own companion name is not what --with names.
+    QVERIFY(TestFiles::Write(path("clip.avi"), m_original.left(4000001)));
+
+    const Outcome outcome = run({"merge", "--with", "fetched/refetched.mp4", "clip.QQQ"});
+    QCOMPARE(outcome.status, 0);
+    QCOMPARE(outcome.out, (path("clip-.mp4") + u'\n').toUtf8());
+    QCOMPARE(TestFiles::Read(path("clip-.mp4")), m_original);
+    QCOMPARE(TestFiles::Read(path("fetched/refetched.mp4")), m_original);
+
+    QCOMPARE(run({"merge", "--with", "x.mp4", "a.QQQ", "b.QQQ"}).status, 2);
+    QCOMPARE(run({"split", "--with", "x.mp4", "a.avi", "100"}).status, 2);
 }
 
 void TestCli::exitsWithTheFailureCode_data()

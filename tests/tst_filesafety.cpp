@@ -1,7 +1,7 @@
-#include "Outcome.h"
 #include "FileProbe.h"
 #include "GoodPartSplit.h"
 #include "MergeBack.h"
+#include "Outcome.h"
 #include "TerminationSignals.h"
 #include "TestFiles.h"
 #include "TestFolder.h"

@@ -1,6 +1,6 @@
-#include "Outcome.h"
 #include "GoodPartSplit.h"
 #include "MergeBack.h"
+#include "Outcome.h"
 #include "TestFolder.h"
 
 #include <QFile>

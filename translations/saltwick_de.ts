@@ -4,16 +4,147 @@
 <context>
     <name>AviScanner</name>
     <message>
-        <source>No damage found in %1</source>
-        <translation>Kein Schaden in %1 gefunden</translation>
-    </message>
-    <message>
         <source>%1 is not an AVI file</source>
         <translation>%1 ist keine AVI-Datei</translation>
     </message>
     <message>
         <source>%1 chunk headers and %2 index entries</source>
         <translation>%1 Chunk-Köpfe und %2 Indexeinträge</translation>
+    </message>
+</context>
+<context>
+    <name>CommandLineTool</name>
+    <message>
+        <source>--version takes nothing else</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no command given</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>help takes one of the commands %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>unknown command &apos;%1&apos;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>--yes belongs to split</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>--force belongs to merge</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>scan takes one FILE</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>split takes a FILE and a SIZE</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>merge takes at least one GOODPART</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>list takes at most one FOLDER</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>try &apos;%1 --help&apos;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Usage: saltwick-cli COMMAND [OPTION]... ARGUMENT...
+Repairs a large media file whose download went wrong part-way: split off its
+good part, fetch the file again, merge the good part back.
+
+Commands:
+  scan FILE          say where the damage of an AVI file begins
+  split FILE SIZE    copy the first SIZE bytes of FILE into its good part
+                     (movie.avi gives movie.QQQ); SIZE may be an error line
+  merge GOODPART...  complete each good part from the file fetched again
+                     and give it the fixed name (movie-.avi)
+  list [FOLDER]      the good parts of a folder whose file has been fetched
+                     again (default: the current folder)
+
+Options:
+  -h, --help         show this help, or a command&apos;s help after the command
+  -V, --version      show the version
+  -y, --yes          split: replace what stands at the good part&apos;s path
+  -f, --force        merge: merge even when the new file does not match the
+                     good part at the join
+
+Results go to standard output, one per line; messages go to standard error,
+and so does a progress bar when standard error is a terminal.
+
+Exit status:
+   0  success
+   1  refused, with the reason on standard error
+   2  usage error
+   5  invalid argument
+   7  out of memory
+  53  file not found
+  57  device I/O error
+  61  disk full
+  70  permission denied
+  75  path/file access error: something stands where a file must go
+  76  path not found
+ 130  interrupted (SIGINT, SIGTERM or SIGHUP); nothing was left half-done
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Usage: saltwick-cli scan FILE
+Reads the structure of the AVI file FILE, without changing it, and prints
+where its damage begins as a line that split takes as its SIZE:
+  Damage found at offset: N (Xh)
+or says that no damage was found, or that FILE is not an AVI file (exit
+status 1).
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Usage: saltwick-cli split [--yes] FILE SIZE
+Copies the first bytes of FILE into its good part beside it (movie.avi
+gives movie.QQQ) and prints the good part&apos;s path and length, separated by a
+tab. FILE itself is never changed.
+
+SIZE is a number of bytes, or a line that names the offset of the damage,
+such as &quot;Error at offset: 1234567 (12D687h)&quot; or the line that scan prints:
+then the good part ends 50000 bytes before that offset.
+
+  -y, --yes   replace a read-only file or a folder that stands at the good
+              part&apos;s path; without it, split refuses (exit status 75)
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Usage: saltwick-cli merge [--force] GOODPART...
+Completes each good part (movie.QQQ) with the bytes of the file fetched
+again (movie.avi) beyond its length, renames it to the fixed file
+(movie-.avi) and prints the fixed file&apos;s path. Stops at the first good part
+that cannot be merged.
+
+Before anything is written, the last bytes of the good part (up to 1 MiB)
+are compared with the new file&apos;s bytes at the same positions. When they
+differ, the new file is another file or another version, and merge refuses
+(exit status 1).
+
+  -f, --force   merge even when the new file does not match at the join
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Usage: saltwick-cli list [FOLDER]
+Prints the good parts in FOLDER (default: the current folder) whose file has
+been fetched again, one per line, ready for merge.
+</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -201,6 +332,17 @@
     </message>
 </context>
 <context>
+    <name>MediaScanner</name>
+    <message>
+        <source>No damage found in %1</source>
+        <translation>Kein Schaden in %1 gefunden</translation>
+    </message>
+    <message>
+        <source>%1 is not a file Saltwick can read: AVI, Matroska and MP4 can be checked</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>MergeBack</name>
     <message>
         <source>Invalid argument: %1 is too short a name for a good part</source>
@@ -263,6 +405,28 @@
     <message>
         <source>%1 ended before the expected length; it may have changed meanwhile</source>
         <translation>%1 endete vor der erwarteten Länge; die Datei wurde womöglich inzwischen geändert</translation>
+    </message>
+</context>
+<context>
+    <name>Repair</name>
+    <message>
+        <source>%1 is not a good part: its name does not end in QQQ</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>RepairCommands</name>
+    <message>
+        <source>Interrupted; nothing was left half-done.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Give --yes to replace it.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Give --force to merge it anyway.</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>

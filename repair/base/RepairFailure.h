@@ -22,6 +22,7 @@ public:
         PermissionDenied = 70,
         PathFileAccessError = 75,
         PathNotFound = 76,
+        ServerFault = 80, // the server did not serve the file as asked, or could not be reached
     };
 
     enum class Reason {
@@ -39,6 +40,10 @@ public:
         JoinDiffers,       // the new file does not continue the good part, from position()
         NotReadable,       // in no format the damage finder reads
         NoDamageFound,     // the damage finder proved nothing wrong
+        ServerFault,       // a wrong answer, a changed file, no server there
+        ConnectionLost,    // the connection kept breaking; what was fetched is kept
+        RangesIgnored,     // the server sends the whole file whatever part is asked for
+        RemoteNotLonger,   // the file at the address is not longer than the good part
     };
 
     RepairFailure(Code code, const QString &description, const QString &file = {})
@@ -52,10 +57,7 @@ public:
 
     Code code() const { return m_code; }
     Reason reason() const { return m_reason; }
-    bool isRefusal() const
-    {
-        return m_reason != Reason::Failed && m_reason != Reason::Interrupted;
-    }
+    bool isRefusal() const { return m_reason != Reason::Failed && m_reason != Reason::Interrupted; }
     QString file() const { return m_file; }
     QString description() const { return m_description; }
     qint64 position() const { return m_position; }

@@ -53,8 +53,7 @@ QString GoodPartSplit::consentQuestion()
     return tr("Split folder already exist. Would you like to overwrite it?");
 }
 
-RepairFailure GoodPartSplit::refusal(RepairFailure::Reason reason,
-                                     const QString &description) const
+RepairFailure GoodPartSplit::refusal(RepairFailure::Reason reason, const QString &description) const
 {
     return RepairFailure::refusal(reason, description, m_sourcePath);
 }
@@ -103,11 +102,10 @@ Expected<void> GoodPartSplit::check()
     const qint64 needed = bytesToWrite();
     const qint64 freeBytes = FileProbe::FreeBytes(m_folder.path());
     if (freeBytes >= 0 && freeBytes < needed) {
-        return RepairFailure(RepairFailure::DiskFull,
-                             tr("Disk full: the good part needs %1 bytes, %2 are free")
-                                 .arg(needed)
-                                 .arg(freeBytes),
-                             m_goodPartPath);
+        return RepairFailure(
+            RepairFailure::DiskFull,
+            tr("Disk full: the good part needs %1 bytes, %2 are free").arg(needed).arg(freeBytes),
+            m_goodPartPath);
     }
     return {};
 }
@@ -146,8 +144,8 @@ Expected<void> GoodPartSplit::checkGoodPartPath()
             return {};
         return RepairFailure::refusal(
             RepairFailure::Reason::NeedsConsent,
-            tr("Path/file access error: %1 is a folder").arg(shown(m_goodPartPath)),
-            m_goodPartPath, RepairFailure::PathFileAccessError);
+            tr("Path/file access error: %1 is a folder").arg(shown(m_goodPartPath)), m_goodPartPath,
+            RepairFailure::PathFileAccessError);
     }
     // A pipe, a device or a link is nothing the user would expect Split to replace.
     if (!standing.isRegularFile()) {

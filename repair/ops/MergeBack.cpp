@@ -23,13 +23,22 @@ MergeBack::MergeBack(const QString &goodPartPath)
 {
 }
 
+MergeBack::MergeBack(const QString &goodPartPath, const QString &companionPath)
+    : m_goodPartPath(goodPartPath), m_companionPath(companionPath),
+      m_fixedPath(NamingRules::FixedPathWith(goodPartPath, companionPath)),
+      m_goodPartName(NamingRules::SplitFolderAndName(m_goodPartPath).name),
+      m_fixedName(NamingRules::SplitFolderAndName(m_fixedPath).name)
+{
+}
+
 RepairFailure MergeBack::joinDiffers(qint64 offset) const
 {
     // The user counts bytes from 1.
     const QString description
         = tr("The new %1 does not match the good part before byte %2. It may be another file "
              "or another version.")
-              .arg(NamingRules::SplitFolderAndName(m_companionPath).name, QString::number(offset + 1));
+              .arg(NamingRules::SplitFolderAndName(m_companionPath).name,
+                   QString::number(offset + 1));
     return RepairFailure::refusal(RepairFailure::Reason::JoinDiffers, description, m_companionPath)
         .at(offset);
 }
@@ -178,8 +187,7 @@ Expected<void> MergeBack::checkBeforeWriting(qint64 bytesToWrite)
     if (!m_folder.takesName(m_fixedName)) {
         return RepairFailure(
             RepairFailure::InvalidArgument,
-            tr("The name %1 is too long for the file system").arg(shown(m_fixedPath)),
-            m_fixedPath);
+            tr("The name %1 is too long for the file system").arg(shown(m_fixedPath)), m_fixedPath);
     }
     // The rename at the end needs a folder that can be written.
     if (Expected<void> writable = m_folder.checkWritable(); !writable)

@@ -18,6 +18,8 @@ class MergeBack
 
 public:
     explicit MergeBack(const QString &goodPartPath);
+    // With a companion of any name; the fixed file keeps the companion's extension.
+    MergeBack(const QString &goodPartPath, const QString &companionPath);
 
     // Refuses a companion that is not longer than the good part (CompanionTooShort), and
     // one whose bytes differ from the good part's last bytes (JoinDiffers, at the offset of

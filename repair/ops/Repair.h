@@ -21,6 +21,16 @@ struct RepairSteps
     std::function<void(const QString &sizeText)> sizeRead;
     // Split: the source was checked, before any question is asked.
     std::function<void(const Expected<void> &verdict)> checked;
+    // Something the user should know that is no failure: the address a redirect led to.
+    std::function<void(const QString &note)> tell;
+};
+
+// How the rest of a file is fetched from a web address.
+struct FetchChoices
+{
+    QString fixedName;         // in the good part's folder; empty: the name Merge Back gives
+    bool wholeAllowed = false; // a server that ignores ranges may send the whole file through
+    int retries = 5;           // a dropped connection is resumed this many times in a row
 };
 
 // The repair steps as the window and saltwick-cli both run them: each takes the text the
@@ -36,10 +46,21 @@ public:
 
     // The first bytes of `file` up to the size `sizeText` holds (read as the size box reads
     // it, an error line first rewritten) into the good part; gives the good part's path.
-    Expected<QString> split(const QString &file, const QString &sizeText,
-                            const RepairSteps &steps);
-    // Completes a good part from its companion; gives the fixed file's path.
-    Expected<QString> merge(const QString &goodPart, const RepairSteps &steps);
+    Expected<QString> split(const QString &file, const QString &sizeText, const RepairSteps &steps);
+    // Completes a good part from its companion (by the naming rules, or `companion` when it
+    // is given); gives the fixed file's path.
+    Expected<QString> merge(const QString &goodPart, const RepairSteps &steps,
+                            const QString &companion = {});
+    // Completes a good part from the file at `address` and gives it the fixed name (or
+    // `choices.fixedName`); gives the fixed file's path. A join that differs is a question.
+    Expected<QString> fetch(const QString &goodPart, const QString &address,
+                            const FetchChoices &choices, const RepairSteps &steps);
+    // The whole repair of a broken download: the good part of `file` up to its damage (found
+    // by the scan, or at the size `sizeText` holds), then the rest from `address`, under the
+    // name of `file` with "-" before its extension. A file in which the scan finds no damage
+    // is kept whole and the rest fetched. `file` itself is never changed.
+    Expected<QString> repair(const QString &file, const QString &address, const QString &sizeText,
+                             const FetchChoices &choices, const RepairSteps &steps);
     // The first damage in `file` (0-based); refusals NotReadable and NoDamageFound.
     Expected<qint64> findDamage(const QString &file, const CopyHooks &hooks);
 
@@ -47,6 +68,8 @@ public:
     qint64 fileLength() const { return m_fileLength; }
     // The size the last Split kept.
     qint64 splitSize() const { return m_splitSize; }
+    // Body bytes the last fetch took off the wire.
+    qint64 bytesFetched() const { return m_bytesFetched; }
 
     // Whether the text names an ordinary file, as every step's source must be.
     static bool NamesOrdinaryFile(const QString &file);
@@ -55,4 +78,5 @@ private:
     QByteArray &m_chunkBuffer;
     qint64 m_fileLength = 0;
     qint64 m_splitSize = 0;
+    qint64 m_bytesFetched = 0;
 };

@@ -231,7 +231,7 @@ Expected<void> RawFile::close()
         return {};
     const int result = ::close(m_descriptor);
     m_descriptor = -1;
-    // After EINTR the descriptor is gone all the same; there is nothing to retry.
+    // An interrupted close has closed the descriptor all the same; there is nothing to retry.
     if (result != 0 && !SystemErrors::WasInterrupted(errno))
         return failure(errno);
     return {};

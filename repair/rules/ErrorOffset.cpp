@@ -134,9 +134,9 @@ Expected<QString> ApplyErrorOffset(const QString &boxText, const QLocale &locale
 
 RepairFailure IncorrectSize()
 {
-    return RepairFailure::refusal(RepairFailure::Reason::IncorrectSize,
-                                  QCoreApplication::translate("ErrorOffset",
-                                                              "Incorrect split size"));
+    return RepairFailure::refusal(
+        RepairFailure::Reason::IncorrectSize,
+        QCoreApplication::translate("ErrorOffset", "Incorrect split size"));
 }
 
 std::optional<qint64> ReadSplitSize(const QString &boxText)

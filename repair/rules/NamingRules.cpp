@@ -51,6 +51,24 @@ QString FixedPath(const QString &goodPart)
     return withoutLast(goodPart, 4) + QStringLiteral("-.avi");
 }
 
+QString FixedPathWith(const QString &goodPart, const QString &companion)
+{
+    const QString name = SplitFolderAndName(companion).name;
+    const qsizetype dot = name.lastIndexOf(u'.');
+    const QString extension = dot > 0 ? name.mid(dot) : QString();
+    return withoutLast(goodPart, 4) + u'-' + extension;
+}
+
+QString RepairedPath(const QString &file)
+{
+    const FolderAndName parts = SplitFolderAndName(file);
+    // A leading dot starts a hidden name, not an extension.
+    const qsizetype dot = parts.name.lastIndexOf(u'.');
+    if (dot <= 0)
+        return file + u'-';
+    return parts.folder + parts.name.left(dot) + u'-' + parts.name.mid(dot);
+}
+
 bool HasGoodPartName(const QString &goodPart)
 {
     return goodPart.size() >= ShortestGoodPart

@@ -27,6 +27,14 @@ QString MergeCompanionPath(const QString &goodPart);
 // The fixed file: the last four characters become "-.avi".
 QString FixedPath(const QString &goodPart);
 
+// The fixed file of a good part completed from a companion of any name: beside the good
+// part, its stem, "-" and the companion's extension (clip.QQQ + refetched.mp4 -> clip-.mp4).
+QString FixedPathWith(const QString &goodPart, const QString &companion);
+
+// A repaired file: "-" before the name's extension (movie.avi -> movie-.avi, film.mkv ->
+// film-.mkv), or after a name that has none.
+QString RepairedPath(const QString &file);
+
 // The first "qqq" (any letter case) ends the text: the name, or path, of a good part.
 bool HasGoodPartName(const QString &goodPart);
 

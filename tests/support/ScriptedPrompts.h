@@ -23,11 +23,18 @@ public:
         questions << question;
         return answers.isEmpty() ? false : answers.takeFirst();
     }
+    QString askText(const QString &question) override
+    {
+        textQuestions << question;
+        return texts.isEmpty() ? QString() : texts.takeFirst();
+    }
     void beep() override { ++beeps; }
 
     QStringList messages;
     QStringList questions;
     QList<bool> answers; // taken from the front; No once they run out
+    QStringList textQuestions;
+    QStringList texts; // taken from the front; cancelled once they run out
     int beeps = 0;
     std::function<void(const QString &)> onMessage;
 };

@@ -1,0 +1,12 @@
+#include "WriteLimit.h"
+
+#include <csignal>
+
+namespace WriteLimit {
+
+void FailWritesInsteadOfEnding()
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+}
+
+} // namespace WriteLimit
