@@ -83,7 +83,7 @@ void TestScanLimits::initTestCase()
     m_dir = std::make_unique<TestFolder>();
     QVERIFY(m_dir->isValid());
     m_stalling = m_dir->filePath("stalling.avi");
-    QVERIFY(TestFiles::Write(m_stalling, stallingAvi(2, 10000000)));
+    QVERIFY(TestFiles::Write(m_stalling, stallingAvi(2, 2000000)));
 }
 
 void TestScanLimits::indexesPointingAgainAndAgainCostFewReads_data()
@@ -94,11 +94,11 @@ void TestScanLimits::indexesPointingAgainAndAgainCostFewReads_data()
     QTest::addColumn<bool>("allChecked");
 
     // Each header is read once, and every entry is checked.
-    QTest::newRow("two-frames") << 2 << qint64(10000000) << qint64(32) << true;
+    QTest::newRow("two-frames") << 2 << qint64(2000000) << qint64(64) << true;
     // More frames than the scanner remembers: the reads for them stop at what the file's size
     // allows, besides the walk's own.
     QTest::newRow("more-frames-than-remembered")
-        << 8192 << qint64(8192 * 500) << qint64(1024 + 256) << false;
+        << 8192 << qint64(8192 * 200) << qint64(1024 + 512) << false;
 }
 
 void TestScanLimits::indexesPointingAgainAndAgainCostFewReads()

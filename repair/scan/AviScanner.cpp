@@ -45,7 +45,7 @@ const size_t IndexChunksKept = 4096;
 // that would need more are left unchecked.
 const size_t PointedHeadersKept = 4096;
 const qint64 ReadsBeyondKeptPerMiB = 1024;
-const qint64 ReadsBeyondKeptAtLeast = 65536;
+const qint64 ReadsBeyondKeptAtLeast = 16384;
 // How far back into the data before it a run of zeros is followed.
 const qint64 ZeroRunFollowed = 1024 * 1024;
 
