@@ -10,7 +10,7 @@ cd "$(dirname "$0")"
 
 packages=(cmake make g++ qt6-base-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core ffmpeg bsdutils e2fsprogs
           xfsprogs btrfs-progs qt6-l10n-tools qt6-tools-dev qt6-translations-l10n desktop-file-utils
-          appstream libcurl4-openssl-dev nginx python3 openssl clang libclang-rt-14-dev)
+          appstream libglib2.0-bin libcurl4-openssl-dev nginx python3 openssl clang libclang-rt-14-dev)
 missing=()
 for package in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
@@ -39,7 +39,7 @@ if [ ${#missing[@]} -gt 0 ]; then
     fi
 fi
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSALTWICK_WERROR=ON >/dev/null
 cmake --build build -j2
 
 case "${1:-}" in
@@ -54,7 +54,7 @@ test)
 sanitize)
     # A Debug build of its own: any undefined behaviour ends the test that meets it. Leaks are
     # looked for too, except in the libraries the suppressions name.
-    cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DSALTWICK_SANITIZE=ON \
+    cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DSALTWICK_SANITIZE=ON -DSALTWICK_WERROR=ON \
           -DSALTWICK_BENCH=OFF >/dev/null
     cmake --build build-sanitize -j2
     cd build-sanitize
@@ -68,7 +68,7 @@ fuzz)
     # Only the rooms the fuzzers link are built, by clang, with the checks of the sanitizer run,
     # optimised, so that a minute tries more inputs.
     CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSALTWICK_FUZZ=ON \
-        -DBUILD_TESTING=OFF -DSALTWICK_BENCH=OFF >/dev/null
+        -DSALTWICK_WERROR=ON -DBUILD_TESTING=OFF -DSALTWICK_BENCH=OFF >/dev/null
     # Every fuzz-* target fuzz/CMakeLists.txt defines: its name, program, dictionary and seeds.
     list=build-fuzz/fuzz/fuzzers.txt
     mapfile -t targets < <(cut -f1 "$list")

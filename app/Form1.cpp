@@ -8,6 +8,7 @@
 #include "GoodPartSplit.h"
 #include "MediaScanner.h"
 #include "NamingRules.h"
+#include "PendingMergeList.h"
 #include "PendingMerges.h"
 #include "Prompts.h"
 #include "Repair.h"
@@ -163,9 +164,7 @@ void Form1::createControls()
     cmdBrowse = place(new QPushButton(tr("Browse"), this), "cmdBrowse", twips(360, 480, 975, 435));
     txtSize = place(new QLineEdit(this), "txtSize", twips(2400, 600, 1575, 255));
     cmdSplit = place(new QPushButton(tr("Split"), this), "cmdSplit", twips(4080, 480, 1095, 435));
-    List1 = place(new QListWidget(this), "List1", twips(360, 1920, 3375, 1620));
-    List1->setSelectionMode(QAbstractItemView::SingleSelection);
-    List1->setSortingEnabled(false);
+    List1 = place(new PendingMergeList(this), "List1", twips(360, 1920, 3375, 1620));
     cmdMerge
         = place(new QPushButton(tr("Merge Back"), this), "cmdMerge", twips(3960, 2160, 1095, 555));
     cmdMerge->setEnabled(false);
@@ -178,6 +177,8 @@ void Form1::createControls()
     for (QPushButton *button : {cmdBrowse, cmdSplit, cmdMerge})
         button->setAutoDefault(true);
     connect(txtSize, &QLineEdit::returnPressed, cmdSplit, &QPushButton::click);
+    // In the list, Return merges what is selected there.
+    connect(List1, &PendingMergeList::returnPressed, cmdMerge, &QPushButton::click);
 
     // Working controls beyond the right edge of a window that cannot grow.
     txtFile = place(new QLineEdit(this), "txtFile", twips(6720, 3240, 2415, 315));
@@ -468,6 +469,9 @@ void Form1::cmdBrowse_Click()
     LoadedTitle = FileProbe::AbsolutePath(chosen);
     if (!acceptsName(LoadedTitle))
         return;
+    // A good part chosen here is listed, as a dropped or named one is.
+    if (PendingMerges::IsPendingMerge(LoadedTitle))
+        AddPendingMerge(LoadedTitle);
     loadFile(LoadedTitle);
 }
 
@@ -536,8 +540,9 @@ void Form1::cmdSplit_Click()
         File1->setVisible(true);
         txt->setVisible(false);
     };
+    // What stands there would be given up: Return keeps it.
     steps.agree = [this](const RepairFailure &) {
-        return m_prompts.askYesNo(GoodPartSplit::consentQuestion());
+        return m_prompts.askYesNo(GoodPartSplit::consentQuestion(), Prompts::Answer::No);
     };
     Repair repair(ChunkBuffer);
     const Expected<QString> goodPart = repair.split(source, txtSize->text(), steps);
@@ -596,8 +601,11 @@ void Form1::cmdMerge_Click()
 
     RepairSteps steps;
     steps.hooks = copyHooks();
+    // Merging another file gives a fixed file that is garbage from the join on: Return
+    // leaves the good part as it is.
     steps.agree = [this](const RepairFailure &question) {
-        return m_prompts.askYesNo(question.description() + u' ' + tr("Merge anyway?"));
+        return m_prompts.askYesNo(question.description() + u' ' + tr("Merge anyway?"),
+                                  Prompts::Answer::No);
     };
     Repair repair(ChunkBuffer);
     const int count = List1->count();
@@ -679,16 +687,20 @@ void Form1::fetchRest(const QString &address)
     Label1->setText(tr("Fetching the rest of %1. Please wait...").arg(shown(goodPart)));
     RepairSteps steps;
     steps.hooks = copyHooks();
+    // As at Merge Back: bytes that do not continue the good part are not kept unasked.
     steps.agree = [this](const RepairFailure &question) {
-        return m_prompts.askYesNo(question.description() + u' ' + tr("Merge anyway?"));
+        return m_prompts.askYesNo(question.description() + u' ' + tr("Merge anyway?"),
+                                  Prompts::Answer::No);
     };
     Repair repair(ChunkBuffer);
     FetchChoices choices;
     Expected<QString> fixed = repair.fetch(goodPart, from, choices, steps);
+    // The whole file costs its whole length in time and traffic: Return declines.
     if (!fixed && fixed.failure().reason() == RepairFailure::Reason::RangesIgnored
         && m_prompts.askYesNo(fixed.failure().description() + u' '
-                              + tr("Let the whole file stream through? Only the missing bytes "
-                                   "are kept."))) {
+                                  + tr("Let the whole file stream through? Only the missing "
+                                       "bytes are kept."),
+                              Prompts::Answer::No)) {
         choices.wholeAllowed = true;
         fixed = repair.fetch(goodPart, from, choices, steps);
     }

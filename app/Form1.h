@@ -17,6 +17,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class PendingMergeList;
 class QProgressBar;
 class StatusLine;
 class QPushButton;
@@ -109,7 +110,7 @@ private:
     QLineEdit *txtSize = nullptr;
     QLineEdit *txtFile = nullptr;
     QLineEdit *txt = nullptr;
-    QListWidget *List1 = nullptr;
+    PendingMergeList *List1 = nullptr;
     FileListBox *File1 = nullptr;
     QListWidget *Dir1 = nullptr;
     QProgressBar *m_progress = nullptr;

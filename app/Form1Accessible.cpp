@@ -1,5 +1,8 @@
 #include "Form1Accessible.h"
 
+#include "StatusLine.h"
+#include "StatusLineAccessible.h"
+
 #include <QWidget>
 
 namespace {
@@ -19,6 +22,8 @@ QAccessibleInterface *Form1Accessible::factory(const QString &className, QObject
 {
     if (className == QLatin1String("Form1") && object && object->isWidgetType())
         return new Form1Accessible(static_cast<QWidget *>(object));
+    if (className == QLatin1String("StatusLine") && object && object->isWidgetType())
+        return new StatusLineAccessible(static_cast<StatusLine *>(object));
     return nullptr;
 }
 

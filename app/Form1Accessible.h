@@ -11,7 +11,7 @@ public:
 
     // Leaves a working control out of what screen readers see.
     static void keepOut(QWidget *control);
-    // For QAccessible::installFactory.
+    // For QAccessible::installFactory: the window and its status line.
     static QAccessibleInterface *factory(const QString &className, QObject *object);
 
     int childCount() const override;

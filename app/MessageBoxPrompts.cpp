@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QInputDialog>
-#include <QMessageBox>
 
 void MessageBoxPrompts::showMessage(const QString &text)
 {
@@ -11,11 +10,20 @@ void MessageBoxPrompts::showMessage(const QString &text)
     box.exec();
 }
 
-bool MessageBoxPrompts::askYesNo(const QString &question)
+std::unique_ptr<QMessageBox> MessageBoxPrompts::questionBox(const QString &question,
+                                                            Answer byDefault, QWidget *parent)
 {
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), question,
-                    QMessageBox::Yes | QMessageBox::No, m_window);
-    return box.exec() == QMessageBox::Yes;
+    auto box = std::make_unique<QMessageBox>(QMessageBox::NoIcon, QApplication::applicationName(),
+                                             question, QMessageBox::Yes | QMessageBox::No, parent);
+    box->setDefaultButton(byDefault == Answer::Yes ? QMessageBox::Yes : QMessageBox::No);
+    box->setEscapeButton(QMessageBox::No);
+    return box;
+}
+
+bool MessageBoxPrompts::askYesNo(const QString &question, Answer byDefault)
+{
+    const std::unique_ptr<QMessageBox> box = questionBox(question, byDefault, m_window);
+    return box->exec() == QMessageBox::Yes;
 }
 
 QString MessageBoxPrompts::askText(const QString &question)

@@ -1,5 +1,6 @@
 #include "StatusLine.h"
 
+#include <QAccessible>
 #include <QHelpEvent>
 #include <QPainter>
 #include <QStyle>
@@ -8,6 +9,18 @@
 StatusLine::StatusLine(const QString &text, QWidget *parent) : QLabel(text, parent)
 {
     setWordWrap(false);
+}
+
+void StatusLine::setText(const QString &text)
+{
+    const QString before = QLabel::text();
+    if (text == before)
+        return;
+    // Tells of the new name itself.
+    QLabel::setText(text);
+    // Screen readers speak a status bar's new text, not a new name.
+    QAccessibleTextUpdateEvent changed(this, 0, before, text);
+    QAccessible::updateAccessibility(&changed);
 }
 
 QString StatusLine::shownText() const

@@ -4,7 +4,7 @@
 
 // The status line: one line, with a text too long for it shortened in the middle, so that a
 // path keeps its start and its file name. text(), the tooltip and what a screen reader
-// reads are always the whole text.
+// reads are always the whole text; screen readers see a status bar, and hear each new text.
 class StatusLine : public QLabel
 {
     Q_OBJECT
@@ -13,6 +13,8 @@ class StatusLine : public QLabel
 public:
     explicit StatusLine(const QString &text, QWidget *parent = nullptr);
 
+    // Hides QLabel::setText, so that every status the window shows is announced.
+    void setText(const QString &text);
     // The text as drawn.
     QString shownText() const;
 

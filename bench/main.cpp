@@ -71,13 +71,19 @@ int main(int argc, char *argv[])
         QStringLiteral("Measure only on the file systems that share blocks."));
     const QCommandLineOption scanOption(
         QStringLiteral("scan"),
-        QStringLiteral("Time the damage scan of 1 GiB and 4 GiB AVIs against ffprobe instead."));
+        QStringLiteral("Time the damage scan of 1 GiB and 4 GiB AVIs and MP4s against ffprobe "
+                       "instead."));
+    const QCommandLineOption scanRowsOption(
+        QStringLiteral("scan-rows"),
+        QStringLiteral("With --scan, only these rows (scan-1GiB, scan-4GiB, scan-mp4-1GiB, "
+                       "scan-mp4-4GiB), separated by commas."),
+        QStringLiteral("names"));
     const QCommandLineOption fetchOption(
         QStringLiteral("fetch"),
         QStringLiteral("Time the fetch of a tail of --size MiB from nginx on this machine "
                        "against curl and sync instead."));
     parser.addOptions({dirOption, sizeOption, roundsOption, sharedOption, sharedOnlyOption,
-                       scanOption, fetchOption});
+                       scanOption, scanRowsOption, fetchOption});
     parser.process(application);
 
     bool sizeRead = false;
@@ -98,7 +104,8 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "saltwick-bench: %s\n", qPrintable(work.errorString()));
             return 1;
         }
-        ScanBenchmark scans(work.path(), rounds);
+        ScanBenchmark scans(work.path(), rounds,
+                            parser.value(scanRowsOption).split(u',', Qt::SkipEmptyParts));
         return scans.run() ? 0 : 1;
     }
     if (parser.isSet(fetchOption)) {

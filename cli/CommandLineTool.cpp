@@ -27,9 +27,11 @@ int CommandLineTool::run(const QStringList &arguments)
     const QCommandLineOption at(QStringLiteral("at"), QString(), QStringLiteral("SIZE"));
     const QCommandLineOption whole(QStringLiteral("whole"));
     const QCommandLineOption retries(QStringLiteral("retries"), QString(), QStringLiteral("N"));
-    parser.addOptions({help, version, yes, force, with, quiet, output, at, whole, retries});
+    const QList<QCommandLineOption> options
+        = {help, version, yes, force, with, quiet, output, at, whole, retries};
+    parser.addOptions(options);
     if (!parser.parse(arguments))
-        return usageError(parser.errorText());
+        return parseError(parser, arguments, options);
 
     QStringList words = parser.positionalArguments();
     const QString command = words.isEmpty() ? QString() : words.takeFirst();
@@ -125,6 +127,40 @@ int CommandLineTool::answered(const Expected<void> &written)
     return written.failure().code();
 }
 
+int CommandLineTool::parseError(const QCommandLineParser &parser, const QStringList &arguments,
+                                const QList<QCommandLineOption> &options)
+{
+    const QStringList unknown = parser.unknownOptionNames();
+    if (!unknown.isEmpty()) {
+        const QString name = unknown.first();
+        const QString dashes = name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--");
+        return usageError(tr("unknown option %1").arg(dashes + name));
+    }
+    // What else stops the parser is a value given to an option that takes none, or one
+    // missing after an option that takes one.
+    const QStringList words = arguments.mid(1);
+    for (qsizetype i = 0; i < words.size(); ++i) {
+        const QString &word = words.at(i);
+        if (word == QStringLiteral("--"))
+            break;
+        if (!word.startsWith(u'-'))
+            continue;
+        const QString name
+            = word.section(u'=', 0, 0).mid(word.startsWith(QStringLiteral("--")) ? 2 : 1);
+        for (const QCommandLineOption &option : options) {
+            if (!option.names().contains(name))
+                continue;
+            const QString typed
+                = (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+            if (option.valueName().isEmpty() && word.contains(u'='))
+                return usageError(tr("%1 takes no value").arg(typed));
+            if (!option.valueName().isEmpty() && !word.contains(u'=') && i + 1 == words.size())
+                return usageError(tr("%1 takes %2").arg(typed, option.valueName()));
+        }
+    }
+    return usageError(parser.errorText());
+}
+
 int CommandLineTool::usageError(const QString &problem)
 {
     m_console.message(problem);
@@ -185,7 +221,8 @@ QString CommandLineTool::toolHelp() const
               "  76  path not found\n"
               "  80  the server did not serve the file as asked: a wrong answer, a changed\n"
               "      file, a connection that kept breaking, no server at the address\n"
-              " 130  interrupted (SIGINT, SIGTERM or SIGHUP); nothing was left half-done\n");
+              " 129  ended by SIGHUP, 130 by SIGINT (Ctrl-C), 143 by SIGTERM; the copy or\n"
+              "      fetch stopped at its next piece and nothing was left half-done\n");
 }
 
 QString CommandLineTool::commandHelp(const QString &command) const

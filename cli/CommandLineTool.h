@@ -5,6 +5,9 @@
 #include <QCoreApplication>
 #include <QStringList>
 
+class QCommandLineOption;
+class QCommandLineParser;
+
 // Reads the command line, answers --help and --version, and hands the command to the repair
 // commands. A command line it cannot read is a usage error, exit status 2.
 class CommandLineTool
@@ -20,6 +23,9 @@ private:
     // Success once the answer is written, else the failure's code after saying it.
     int answered(const Expected<void> &written);
     int usageError(const QString &problem);
+    // What the parser could not read, said in the tool's own words.
+    int parseError(const QCommandLineParser &parser, const QStringList &arguments,
+                   const QList<QCommandLineOption> &options);
     QString toolHelp() const;
     QString commandHelp(const QString &command) const;
 

@@ -38,13 +38,30 @@ bool RepairCommands::namesCanBeHandled(const QStringList &paths)
     return true;
 }
 
+RepairFailure RepairCommands::sourceNotTaken(const RepairFailure &failure)
+{
+    const QString file = failure.file();
+    // A dangling link names no file either.
+    if (!QFileInfo::exists(file))
+        return SystemErrors::Failure(ENOENT, file);
+    return RepairFailure::refusal(failure.reason(),
+                                  tr("Not a plain, visible file: %1").arg(shown(file)), file);
+}
+
 int RepairCommands::fail(const RepairFailure &failure, const QString &hint)
 {
     using Reason = RepairFailure::Reason;
     switch (failure.reason()) {
-    case Reason::Interrupted:
+    case Reason::Interrupted: {
         m_console.message(tr("Interrupted; nothing was left half-done."));
-        return ExitStatus::Interrupted;
+        const int signal = TerminationSignals::receivedSignal();
+        return signal > 0 ? ExitStatus::AfterSignal + signal : ExitStatus::Interrupted;
+    }
+    case Reason::SourceMissing: {
+        const RepairFailure said = sourceNotTaken(failure);
+        m_console.message(said.message());
+        return said.code() == RepairFailure::NoCode ? ExitStatus::Refused : said.code();
+    }
     case Reason::CompanionTooShort:
         m_console.message(shown(failure.file()) + QStringLiteral(": ") + failure.description());
         break;
@@ -75,8 +92,8 @@ int RepairCommands::split(const QString &file, const QString &sizeText, bool ove
 {
     if (!namesCanBeHandled({file}))
         return ExitStatus::Refused;
-    // Ctrl-C, SIGTERM and SIGHUP stop a copy at its next piece, which then cleans up; a scan
-    // or a listing writes nothing and simply ends.
+    // Ctrl-C, SIGTERM and SIGHUP stop a copy at its next piece, which then cleans up, and
+    // the exit status tells which came; a scan or a listing writes nothing and simply ends.
     TerminationSignals termination;
     RepairSteps steps;
     steps.hooks = hooks();

@@ -12,7 +12,10 @@ namespace ExitStatus {
 const int Success = 0;
 const int Refused = 1; // a refusal that has no failure code
 const int Usage = 2;
-const int Interrupted = 130; // as a shell reports a command ended by Ctrl-C
+// Ended by a signal: 128 and its number, as a shell reports it (130 for Ctrl-C, 143 for
+// SIGTERM, 129 for SIGHUP).
+const int AfterSignal = 128;
+const int Interrupted = AfterSignal + 2;
 } // namespace ExitStatus
 
 // The repair steps as commands, over the same repair code as the window. Each returns the
@@ -41,6 +44,9 @@ private:
     int fail(const RepairFailure &failure, const QString &hint = {});
     // Success once the result line is written, else the failure's code after saying it.
     int showResult(const QString &line);
+    // What a terminal wants to hear of a source the repair could not take: the code and the
+    // name (the window says only "File doesn't exist").
+    static RepairFailure sourceNotTaken(const RepairFailure &failure);
     CopyHooks hooks();
     RepairSteps fetchSteps(bool force);
     QString fetchHint(const RepairFailure &failure) const;

@@ -1,11 +1,14 @@
 #include "FileSizeLimit.h"
 #include "TestFiles.h"
 #include "TestFolder.h"
+#include "Trash.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTest>
 
 #include <fcntl.h>
@@ -39,6 +42,7 @@ private slots:
     void saysWhereTheDamageBegins_data();
     void saysWhereTheDamageBegins();
     void repairsADownloadInATerminal();
+    void repairsAnMp4InATerminal();
     void listsThePendingMerges();
     void mergesEachGoodPartInTurn();
     void refusesAnotherFileUnlessForced();
@@ -51,6 +55,10 @@ private slots:
     void failsWhenTheResultCannotBeWritten();
     void drawsProgressOnlyOnATerminal();
     void stopsAtCtrlCAndLeavesNothingHalfDone();
+    void exitsWith128AndTheSignal_data();
+    void exitsWith128AndTheSignal();
+    void completesInBash_data();
+    void completesInBash();
 
 private:
     struct Outcome
@@ -69,6 +77,7 @@ private:
 
     QByteArray m_original;
     QByteArray m_movie;
+    bool m_movieIsMp4 = false;
     std::unique_ptr<TestFolder> m_dir;
 };
 
@@ -84,6 +93,8 @@ void TestCli::init()
     m_dir = std::make_unique<TestFolder>();
     QVERIFY(m_dir->isValid());
     QVERIFY(QDir(m_dir->path()).mkdir("data"));
+    // The tool's home trash, where the test looks for what it trashed, is the test's own.
+    qputenv("XDG_DATA_HOME", QFile::encodeName(path("data")));
 }
 
 void TestCli::cleanup()
@@ -98,10 +109,6 @@ TestCli::Outcome TestCli::run(const QStringList &arguments)
 {
     QProcess process;
     process.setWorkingDirectory(m_dir->path());
-    // A folder moved to the trash stays inside the test's folder.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_DATA_HOME", path("data"));
-    process.setProcessEnvironment(environment);
     process.start(QStringLiteral(SALTWICK_CLI), arguments);
     Outcome outcome;
     if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
@@ -128,19 +135,29 @@ TestCli::Outcome TestCli::runRedirected(const QStringList &arguments, const QStr
 
 bool TestCli::writeMovies(const QString &intact, const QString &damaged)
 {
-    if (m_movie.isEmpty()) {
+    const bool mp4 = intact.endsWith(".mp4");
+    if (m_movie.isEmpty() || m_movieIsMp4 != mp4) {
         TestFolder folder;
-        const QString made = folder.filePath("made.avi");
+        const QString made = folder.filePath(mp4 ? "made.mp4" : "made.avi");
+        const QStringList codecs = mp4 ? QStringList{"-c:v", "libx264", "-c:a", "aac"}
+                                       : QStringList{"-c:v", "mpeg4", "-q:v", "2", "-c:a",
+                                                     "pcm_s16le"};
         QProcess ffmpeg;
-        ffmpeg.start("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "testsrc=size=640x480:rate=25",
-                                "-f", "lavfi", "-i", "sine=frequency=440", "-t", "10", "-c:v",
-                                "mpeg4", "-q:v", "2", "-c:a", "pcm_s16le", made});
+        ffmpeg.start("ffmpeg", QStringList{"-v", "error", "-f", "lavfi", "-i",
+                                           "testsrc=size=640x480:rate=25", "-f", "lavfi", "-i",
+                                           "sine=frequency=440", "-t", "10"}
+                                   + codecs + QStringList{made});
         if (!ffmpeg.waitForFinished(120000) || ffmpeg.exitCode() != 0)
             return false;
         m_movie = TestFiles::Read(made);
+        m_movieIsMp4 = mp4;
     }
     QByteArray broken = m_movie;
-    broken.replace(1000000, 60000, QByteArray(60000, '<'));
+    // The MP4 is small: its damage goes in its middle.
+    if (mp4)
+        broken.replace(m_movie.size() / 2, 20000, QByteArray(20000, '<'));
+    else
+        broken.replace(1000000, 60000, QByteArray(60000, '<'));
     return TestFiles::Write(path(intact), m_movie) && TestFiles::Write(path(damaged), broken);
 }
 
@@ -176,31 +193,42 @@ void TestCli::answersHelpAndVersion()
 void TestCli::refusesAWrongCommandLine_data()
 {
     QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("says"); // how the first line begins
 
-    QTest::newRow("nothing") << QStringList();
-    QTest::newRow("unknown-command") << QStringList{"fix", "movie.avi"};
-    QTest::newRow("unknown-option") << QStringList{"list", "--all"};
-    QTest::newRow("split-without-size") << QStringList{"split", "movie.avi"};
-    QTest::newRow("split-twice-sized") << QStringList{"split", "movie.avi", "1", "2"};
-    QTest::newRow("scan-two-files") << QStringList{"scan", "a.avi", "b.avi"};
-    QTest::newRow("merge-nothing") << QStringList{"merge"};
-    QTest::newRow("list-two-folders") << QStringList{"list", "a", "b"};
-    QTest::newRow("yes-for-merge") << QStringList{"merge", "--yes", "movie.QQQ"};
-    QTest::newRow("force-for-split") << QStringList{"split", "--force", "movie.avi", "10"};
-    QTest::newRow("help-unknown") << QStringList{"help", "fix"};
-    QTest::newRow("version-and-command") << QStringList{"list", "--version"};
+    QTest::newRow("nothing") << QStringList() << "no command given\n";
+    QTest::newRow("unknown-command") << QStringList{"fix", "movie.avi"} << "unknown command";
+    // Qt's parser words its own messages; the tool says them in its own style.
+    QTest::newRow("unknown-option") << QStringList{"list", "--all"} << "unknown option --all\n";
+    QTest::newRow("unknown-short-option") << QStringList{"-z", "list"} << "unknown option -z\n";
+    QTest::newRow("value-for-option")
+        << QStringList{"merge", "--force=yes", "movie.QQQ"} << "--force takes no value\n";
+    QTest::newRow("option-without-its-value")
+        << QStringList{"merge", "movie.QQQ", "--with"} << "--with takes NEWFILE\n";
+    QTest::newRow("split-without-size") << QStringList{"split", "movie.avi"} << "split takes";
+    QTest::newRow("split-twice-sized")
+        << QStringList{"split", "movie.avi", "1", "2"} << "split takes";
+    QTest::newRow("scan-two-files") << QStringList{"scan", "a.avi", "b.avi"} << "scan takes";
+    QTest::newRow("merge-nothing") << QStringList{"merge"} << "merge takes";
+    QTest::newRow("list-two-folders") << QStringList{"list", "a", "b"} << "list takes";
+    QTest::newRow("yes-for-merge") << QStringList{"merge", "--yes", "movie.QQQ"} << "--yes";
+    QTest::newRow("force-for-split")
+        << QStringList{"split", "--force", "movie.avi", "10"} << "--force";
+    QTest::newRow("help-unknown") << QStringList{"help", "fix"} << "help takes";
+    QTest::newRow("version-and-command") << QStringList{"list", "--version"} << "--version";
 }
 
 void TestCli::refusesAWrongCommandLine()
 {
     QFETCH(QStringList, arguments);
+    QFETCH(QString, says);
 
     QVERIFY(TestFiles::Write(path("movie.QQQ"), m_original.left(10)));
     QVERIFY(TestFiles::Write(path("movie.avi"), m_original.left(20)));
     const Outcome outcome = run(arguments);
     QCOMPARE(outcome.status, 2);
     QCOMPARE(outcome.out, QByteArray());
-    QVERIFY(outcome.err.startsWith("saltwick-cli: "));
+    QVERIFY2(outcome.err.startsWith("saltwick-cli: " + says.toUtf8()), outcome.err.constData());
+    QVERIFY(outcome.err.endsWith("\nsaltwick-cli: try 'saltwick-cli --help'\n"));
     QVERIFY(!QFile::exists(path("movie-.avi")));
 }
 
@@ -236,12 +264,14 @@ void TestCli::refusesWhatTheWindowRefuses_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("says");
 
+    // The window says "File doesn't exist"; a terminal hears the code and the name. DIR
+    // stands for the test's folder.
     QTest::newRow("missing-file") << "gone.avi"
-                                  << "100" << 1 << "File doesn't exist";
+                                  << "100" << 53 << "53: File not found: DIR/gone.avi";
     QTest::newRow("folder") << "folder"
-                            << "100" << 1 << "File doesn't exist";
+                            << "100" << 1 << "Not a plain, visible file: DIR/folder";
     QTest::newRow("hidden-file") << ".hidden.avi"
-                                 << "100" << 1 << "File doesn't exist";
+                                 << "100" << 1 << "Not a plain, visible file: DIR/.hidden.avi";
     QTest::newRow("zero") << "movie.avi"
                           << "0" << 1 << "Incorrect split size";
     QTest::newRow("offset-within-margin")
@@ -277,6 +307,7 @@ void TestCli::refusesWhatTheWindowRefuses()
     const Outcome outcome = run({"split", file, size});
     QCOMPARE(outcome.status, status);
     QCOMPARE(outcome.out, QByteArray());
+    says.replace(QStringLiteral("DIR"), m_dir->path());
     QCOMPARE(outcome.err, ("saltwick-cli: " + says + u'\n').toUtf8());
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden), before);
     QCOMPARE(TestFiles::Read(path("movie.QQQ")), m_original);
@@ -313,12 +344,16 @@ void TestCli::replacesWhatIsInTheWayOnlyWithYes()
     else
         QCOMPARE(TestFiles::Read(path("movie.QQQ")), QByteArray("older"));
 
+    const auto emptyTrash = qScopeGuard([&] { Trash::Remove(path("movie.QQQ")); });
     outcome = run({"split", "--yes", "movie.avi", "100"});
     QCOMPARE(outcome.status, 0);
     QCOMPARE(outcome.out, (path("movie.QQQ") + "\t100\n").toUtf8());
     QCOMPARE(outcome.err, QByteArray());
     QCOMPARE(TestFiles::Read(path("movie.QQQ")), m_original.left(100));
     QCOMPARE(TestFiles::Read(path("movie.avi")), m_original);
+    // The folder waits in the trash, whole.
+    if (folder)
+        QCOMPARE(TestFiles::Read(Trash::Find(path("movie.QQQ")) + "/notes.txt"), "keep");
 }
 
 void TestCli::saysWhereTheDamageBegins_data()
@@ -331,7 +366,7 @@ void TestCli::saysWhereTheDamageBegins_data()
     QTest::newRow("not-an-avi")
         << "pattern.avi" << 1
         << "pattern.avi is not a file Saltwick can read: AVI, Matroska and MP4 can be checked";
-    QTest::newRow("missing") << "gone.avi" << 1 << "File doesn't exist";
+    QTest::newRow("missing") << "gone.avi" << 53 << "53: File not found: DIR/gone.avi";
     QTest::newRow("damaged") << "damaged.avi" << 0 << QString();
 }
 
@@ -357,6 +392,7 @@ void TestCli::saysWhereTheDamageBegins()
         QCOMPARE(outcome.err, QByteArray());
     } else {
         QCOMPARE(outcome.out, QByteArray());
+        says.replace(QStringLiteral("DIR"), m_dir->path());
         QCOMPARE(outcome.err, ("saltwick-cli: " + says + u'\n').toUtf8());
     }
 }
@@ -380,6 +416,22 @@ void TestCli::repairsADownloadInATerminal()
     QCOMPARE(merge.status, 0);
     QCOMPARE(merge.out, (path("movie-.avi") + u'\n').toUtf8());
     QCOMPARE(TestFiles::Read(path("movie-.avi")), m_movie);
+}
+
+void TestCli::repairsAnMp4InATerminal()
+{
+    if (!writeMovies("original.mp4", "clip.mp4"))
+        QSKIP("ffmpeg cannot make a test MP4 here");
+    const Outcome scan = run({"scan", "clip.mp4"});
+    QCOMPARE(scan.status, 0);
+    const Outcome split = run({"split", "clip.mp4", QString::fromUtf8(scan.out.trimmed())});
+    QCOMPARE(split.status, 0);
+    QVERIFY(split.out.startsWith((path("clip.QQQ") + u'\t').toUtf8()));
+
+    const Outcome merge = run({"merge", "--with", "original.mp4", "clip.QQQ"});
+    QCOMPARE(merge.status, 0);
+    QCOMPARE(merge.out, (path("clip-.mp4") + u'\n').toUtf8());
+    QCOMPARE(TestFiles::Read(path("clip-.mp4")), m_movie);
 }
 
 void TestCli::listsThePendingMerges()
@@ -490,6 +542,16 @@ void TestCli::exitsWithTheFailureCode_data()
         << QStringList{"merge", "socket.QQQ"} << 57 << "socket.avi";
     QTest::newRow("fixed-file-exists") << QStringList{"merge", "fixed.QQQ"} << 75 << "fixed-.avi";
     QTest::newRow("no-folder") << QStringList{"list", "nowhere"} << 76 << "nowhere";
+    QTest::newRow("no-file-to-split")
+        << QStringList{"split", "nosuch.avi", "100"} << 53 << "nosuch.avi";
+    QTest::newRow("no-file-to-scan") << QStringList{"scan", "nosuch.avi"} << 53 << "nosuch.avi";
+    // Refused before any server is asked.
+    QTest::newRow("no-file-to-repair")
+        << QStringList{"repair", "nosuch.avi", "http://127.0.0.1:9/nosuch.avi"} << 53
+        << "nosuch.avi";
+    QTest::newRow("no-good-part-to-fetch")
+        << QStringList{"fetch", "nosuch.QQQ", "http://127.0.0.1:9/nosuch.avi"} << 53
+        << "nosuch.QQQ";
     QTest::newRow("not-a-good-part") << QStringList{"merge", "movie.avi"} << 1 << "movie.avi";
 }
 
@@ -645,6 +707,94 @@ void TestCli::stopsAtCtrlCAndLeavesNothingHalfDone()
     // The good part is given back as it was.
     QCOMPARE(TestFiles::Read(path("movie.QQQ")), m_original.left(10));
     QVERIFY(!QFile::exists(path("movie-.avi")));
+}
+
+void TestCli::exitsWith128AndTheSignal_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<int>("status");
+
+    QTest::newRow("hangup") << int(SIGHUP) << 129;
+    QTest::newRow("interrupt") << int(SIGINT) << 130;
+    QTest::newRow("terminate") << int(SIGTERM) << 143;
+}
+
+void TestCli::exitsWith128AndTheSignal()
+{
+    QFETCH(int, signal);
+    QFETCH(int, status);
+
+    QVERIFY(TestFiles::Write(path("movie.QQQ"), m_original.left(10)));
+    QVERIFY(TestFiles::Write(path("movie.avi"), m_original.left(10)));
+    // A tail of holes: long enough to be stopped, and no disk space used until it is copied.
+    QVERIFY(QFile::resize(path("movie.avi"), qint64(4) << 30));
+    QProcess tool;
+    tool.setWorkingDirectory(m_dir->path());
+    tool.start(QStringLiteral(SALTWICK_CLI), {"merge", "movie.QQQ"});
+    QVERIFY(tool.waitForStarted());
+    // Once the good part grows, the copy runs.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        QFileInfo(path("movie.QQQ")).size() > 10 || tool.state() != QProcess::Running, 60000);
+    if (tool.state() != QProcess::Running)
+        QSKIP("the copy ended before it could be stopped (too little free space?)");
+    ::kill(pid_t(tool.processId()), signal);
+    QVERIFY(tool.waitForFinished(120000));
+
+    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(tool.exitCode(), status);
+    QVERIFY(tool.readAllStandardError().contains("Interrupted"));
+    QCOMPARE(TestFiles::Read(path("movie.QQQ")), m_original.left(10));
+    QVERIFY(!QFile::exists(path("movie-.avi")));
+}
+
+void TestCli::completesInBash_data()
+{
+    QTest::addColumn<QStringList>("words"); // the last one is being completed
+    QTest::addColumn<QStringList>("offered");
+
+    QTest::newRow("command") << QStringList{"sp"} << QStringList{"split"};
+    QTest::newRow("tool-options") << QStringList{"--"} << QStringList{"--help", "--version"};
+    QTest::newRow("merge-option") << QStringList{"merge", "--f"} << QStringList{"--force"};
+    QTest::newRow("file-to-split")
+        << QStringList{"split", "mo"} << QStringList{"movie.QQQ", "movie.avi"};
+    QTest::newRow("no-file-for-the-size") << QStringList{"split", "movie.avi", ""} << QStringList();
+    QTest::newRow("good-parts-and-folders")
+        << QStringList{"merge", ""} << QStringList{"data", "folder", "movie.QQQ"};
+    QTest::newRow("folders") << QStringList{"list", ""} << QStringList{"data", "folder"};
+    QTest::newRow("command-help") << QStringList{"help", "m"} << QStringList{"merge"};
+    QTest::newRow("good-part-to-fetch")
+        << QStringList{"fetch", ""} << QStringList{"data", "folder", "movie.QQQ"};
+    QTest::newRow("new-file-of-merge-with")
+        << QStringList{"merge", "--with", "mo"} << QStringList{"movie.QQQ", "movie.avi"};
+    QTest::newRow("good-part-after-with")
+        << QStringList{"merge", "--with", "movie.avi", "m"} << QStringList{"movie.QQQ"};
+    QTest::newRow("no-file-for-a-size") << QStringList{"repair", "--at", ""} << QStringList();
+}
+
+void TestCli::completesInBash()
+{
+    QFETCH(QStringList, words);
+    QFETCH(QStringList, offered);
+
+    QVERIFY(TestFiles::Write(path("movie.QQQ"), "x"));
+    QVERIFY(TestFiles::Write(path("movie.avi"), "x"));
+    QVERIFY(QDir(m_dir->path()).mkdir("folder"));
+    QStringList quoted;
+    for (const QString &word : QStringList{"saltwick-cli"} + words)
+        quoted << u'\'' + word + u'\'';
+    const QString script = QStringLiteral("source '%1' && COMP_WORDS=(%2) && COMP_CWORD=%3 && "
+                                          "_saltwick_cli && printf '%s\\n' \"${COMPREPLY[@]}\"")
+                               .arg(QStringLiteral(SALTWICK_COMPLETION), quoted.join(u' '),
+                                    QString::number(words.size()));
+    QProcess bash;
+    bash.setWorkingDirectory(m_dir->path());
+    bash.start("bash", {"-c", script});
+    QVERIFY(bash.waitForFinished(30000));
+    QCOMPARE(bash.exitCode(), 0);
+    QStringList shown = QString::fromUtf8(bash.readAllStandardOutput()).split(u'\n');
+    shown.removeAll(QString());
+    shown.sort();
+    QCOMPARE(shown, offered);
 }
 
 QTEST_MAIN(TestCli)

@@ -1,3 +1,4 @@
+#include "MessageBoxPrompts.h"
 #include "StatusLine.h"
 #include "TestFiles.h"
 #include "TestFolder.h"
@@ -22,6 +23,9 @@ private slots:
     void screenReadersSeeNamedControlsOnly();
     void returnPresses_data();
     void returnPresses();
+    void questionsAnswerTheirDefault_data();
+    void questionsAnswerTheirDefault();
+    void statusIsAnnounced();
     void longStatusIsElidedInTheMiddle();
     void translations_data();
     void translations();
@@ -106,6 +110,58 @@ void TestDesktop::returnPresses()
     control->setFocus();
     QTest::keyClick(control, Qt::Key_Return);
     QCOMPARE(clicks.count(), 1);
+}
+
+void TestDesktop::questionsAnswerTheirDefault_data()
+{
+    QTest::addColumn<Prompts::Answer>("byDefault");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("answer");
+
+    QTest::newRow("return-no") << Prompts::Answer::No << int(Qt::Key_Return)
+                               << int(QMessageBox::No);
+    QTest::newRow("return-yes") << Prompts::Answer::Yes << int(Qt::Key_Return)
+                                << int(QMessageBox::Yes);
+    QTest::newRow("escape") << Prompts::Answer::Yes << int(Qt::Key_Escape) << int(QMessageBox::No);
+}
+
+// The real message box, shown without a nested event loop, so a failed check cannot hang.
+void TestDesktop::questionsAnswerTheirDefault()
+{
+    QFETCH(Prompts::Answer, byDefault);
+    QFETCH(int, key);
+    QFETCH(int, answer);
+
+    const std::unique_ptr<QMessageBox> box
+        = MessageBoxPrompts::questionBox(QStringLiteral("Merge anyway?"), byDefault, nullptr);
+    box->show();
+    QVERIFY(QTest::qWaitForWindowExposed(box.get()));
+    QTest::keyClick(box.get(), Qt::Key(key));
+    QCOMPARE(int(box->standardButton(box->clickedButton())), answer);
+}
+
+// The status line's text events reach a screen reader only from a status bar with a text
+// interface; tools/atspi-dump.py --events shows them arrive over AT-SPI.
+void TestDesktop::statusIsAnnounced()
+{
+    TestFolder dir;
+    const QString movie = dir.filePath("movie.avi");
+    QVERIFY(TestFiles::WritePattern(movie, 1000));
+    TestWindow window;
+    window.form.Form_Load(movie);
+    window.form.show();
+    QAccessibleInterface *line
+        = QAccessible::queryAccessibleInterface(window.get<StatusLine>("Label1"));
+    QCOMPARE(line->role(), QAccessible::StatusBar);
+    QAccessibleTextInterface *text = line->textInterface();
+    QVERIFY(text);
+
+    window.setSizeBox("100");
+    window.click("cmdSplit");
+    QCOMPARE(window.status(), QStringLiteral("Done"));
+    QCOMPARE(line->text(QAccessible::Name), QStringLiteral("Done"));
+    QCOMPARE(text->text(0, text->characterCount()), QStringLiteral("Done"));
+    QCOMPARE(text->text(1, 3), QStringLiteral("on"));
 }
 
 void TestDesktop::longStatusIsElidedInTheMiddle()

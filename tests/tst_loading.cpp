@@ -158,22 +158,30 @@ void TestLoading::browse_data()
     QTest::addColumn<QString>("fileBox");
     QTest::addColumn<QString>("sizeBox");
     QTest::addColumn<QString>("status");
+    QTest::addColumn<QStringList>("listed");
 
     QTest::newRow("chosen") << QStringList{"movie.avi"} << "movie.avi"
                             << "5678"
-                            << "movie.avi";
+                            << "movie.avi" << QStringList();
     QTest::newRow("cancel-first") << QStringList{""} << ""
                                   << ""
-                                  << "No files to split";
+                                  << "No files to split" << QStringList();
     QTest::newRow("cancel-after-load") << QStringList{"movie.avi", ""} << "movie.avi"
                                        << "5678"
-                                       << "movie.avi";
+                                       << "movie.avi" << QStringList();
     QTest::newRow("second-file") << QStringList{"movie.avi", "other.avi"} << "other.avi"
                                  << "42"
-                                 << "other.avi";
+                                 << "other.avi" << QStringList();
     QTest::newRow("folder") << QStringList{"films"} << "films"
                             << ""
-                            << "folder";
+                            << "folder" << QStringList();
+    // A good part whose file was fetched again is listed, as a dropped one is.
+    QTest::newRow("pending-merge") << QStringList{"movie.QQQ"} << "movie.QQQ"
+                                   << "1234"
+                                   << "movie.QQQ" << QStringList{"movie.QQQ"};
+    QTest::newRow("lonely-good-part") << QStringList{"films/lonely.QQQ"} << "films/lonely.QQQ"
+                                      << "10"
+                                      << "lonely.QQQ" << QStringList();
 }
 
 void TestLoading::browse()
@@ -182,7 +190,9 @@ void TestLoading::browse()
     QFETCH(QString, fileBox);
     QFETCH(QString, sizeBox);
     QFETCH(QString, status);
+    QFETCH(QStringList, listed);
 
+    QVERIFY(TestFiles::WritePattern(path("films/lonely.QQQ"), 10));
     TestWindow window;
     window.form.show();
     for (const QString &choice : choices)
@@ -195,7 +205,11 @@ void TestLoading::browse()
     QCOMPARE(window.form.loadedTitle(), window.fileBox());
     QCOMPARE(window.sizeBox(), sizeBox);
     QVERIFY2(window.status().contains(status), qPrintable(window.status()));
-    QCOMPARE(window.listed(), QStringList());
+    QStringList listedPaths;
+    for (const QString &name : listed)
+        listedPaths << path(name);
+    QCOMPARE(window.listed(), listedPaths);
+    QCOMPARE(window.get<QPushButton>("cmdMerge")->isEnabled(), !listed.isEmpty());
 }
 
 QTEST_MAIN(TestLoading)

@@ -3,6 +3,7 @@
 #include "TestFolder.h"
 #include "TestWindow.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QSignalSpy>
 
@@ -29,6 +30,8 @@ private slots:
     void doesNothingWithoutASelection();
     void ignoresCommandsAndDefersCloseWhileCopying();
     void repairsADamagedDownloadEndToEnd();
+    void mergesAPartInAnotherFolderByKeyboard_data();
+    void mergesAPartInAnotherFolderByKeyboard();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -175,49 +178,58 @@ void TestMerge::mergesEverySelectedItemInOrder()
 
 void TestMerge::asksBeforeMergingAnotherFile_data()
 {
+    QTest::addColumn<QString>("name");
     QTest::addColumn<qint64>("good");
     QTest::addColumn<qint64>("changedAt"); // 1-based
     QTest::addColumn<bool>("asked");
 
-    QTest::newRow("last-byte") << qint64(2000000) << qint64(2000000) << true;
-    QTest::newRow("first-byte-checked") << qint64(2000000) << qint64(951425) << true;
+    QTest::newRow("last-byte") << "movie" << qint64(2000000) << qint64(2000000) << true;
+    QTest::newRow("first-byte-checked") << "movie" << qint64(2000000) << qint64(951425) << true;
     // Only the last MiB is read, however long the good part.
-    QTest::newRow("before-the-checked-bytes") << qint64(2000000) << qint64(951424) << false;
-    QTest::newRow("short-good-part") << qint64(10) << qint64(1) << true;
+    QTest::newRow("before-the-checked-bytes")
+        << "movie" << qint64(2000000) << qint64(951424) << false;
+    QTest::newRow("short-good-part") << "movie" << qint64(10) << qint64(1) << true;
+    // A name is inserted as it is, never read as a place for the next number.
+    QTest::newRow("name-with-percent") << "x%1 %2" << qint64(10) << qint64(1) << true;
 }
 
 void TestMerge::asksBeforeMergingAnotherFile()
 {
+    QFETCH(QString, name);
     QFETCH(qint64, good);
     QFETCH(qint64, changedAt);
     QFETCH(bool, asked);
 
     QByteArray goodPart = m_companion.left(good);
     goodPart[changedAt - 1] = char(~goodPart[changedAt - 1]);
-    QVERIFY(TestFiles::Write(path("movie.QQQ"), goodPart));
-    QVERIFY(TestFiles::Write(path("movie.avi"), m_companion));
+    QVERIFY(TestFiles::Write(path(name + ".QQQ"), goodPart));
+    QVERIFY(TestFiles::Write(path(name + ".avi"), m_companion));
     TestWindow window;
     startIn(window);
+    window.prompts.answers = {ScriptedPrompts::PressReturn};
     window.click("cmdMerge");
 
-    const QString question = QStringLiteral("The new movie.avi does not match the good part before "
-                                            "byte %1. It may be another file or another version. "
-                                            "Merge anyway?")
-                                 .arg(changedAt);
+    const QString question = QStringLiteral("The new ") + name
+                             + QStringLiteral(".avi does not match the good part before byte ")
+                             + QString::number(changedAt)
+                             + QStringLiteral(". It may be another file or another version. "
+                                              "Merge anyway?");
     QCOMPARE(window.prompts.questions, asked ? QStringList{question} : QStringList());
     QCOMPARE(window.prompts.messages, QStringList());
     if (asked) {
-        // No, the default, leaves everything as it was.
-        QCOMPARE(TestFiles::Read(path("movie.QQQ")), goodPart);
-        QVERIFY(!QFile::exists(path("movie-.avi")));
+        // Return answers No, which leaves everything as it was.
+        QCOMPARE(window.prompts.defaults, QList<Prompts::Answer>{Prompts::Answer::No});
+        QCOMPARE(TestFiles::Read(path(name + ".QQQ")), goodPart);
+        QVERIFY(!QFile::exists(path(name + "-.avi")));
         QCOMPARE(window.status(), QStringLiteral("Merging good parts. Please wait..."));
         window.prompts.answers = {true};
         window.click("cmdMerge");
         QCOMPARE(window.prompts.questions, QStringList({question, question}));
     }
-    QCOMPARE(TestFiles::Read(path("movie-.avi")), goodPart + m_companion.mid(good));
-    QCOMPARE(TestFiles::Read(path("movie.avi")), m_companion);
-    QCOMPARE(window.status(), QStringLiteral("Merge complete. movie-.avi is the fixed file."));
+    QCOMPARE(TestFiles::Read(path(name + "-.avi")), goodPart + m_companion.mid(good));
+    QCOMPARE(TestFiles::Read(path(name + ".avi")), m_companion);
+    QCOMPARE(window.status(), QStringLiteral("Merge complete. ") + name
+                                  + QStringLiteral("-.avi is the fixed file."));
 }
 
 void TestMerge::reportsMissingFilesAndCreatesNothing_data()
@@ -366,6 +378,47 @@ void TestMerge::repairsADamagedDownloadEndToEnd()
     later.click("cmdMerge");
     QCOMPARE(later.prompts.messages, QStringList());
     QCOMPARE(TestFiles::Read(path("movie-.avi")), original);
+}
+
+void TestMerge::mergesAPartInAnotherFolderByKeyboard_data()
+{
+    QTest::addColumn<QList<int>>("keys"); // after Browse and three Tabs to the list
+
+    QTest::newRow("return-in-the-list") << QList<int>{Qt::Key_Down, Qt::Key_Return};
+    QTest::newRow("back-to-merge-back")
+        << QList<int>{Qt::Key_Down, Qt::Key_Backtab, Qt::Key_Return};
+    QTest::newRow("end-then-space-on-the-button")
+        << QList<int>{Qt::Key_End, Qt::Key_Backtab, Qt::Key_Space};
+}
+
+void TestMerge::mergesAPartInAnotherFolderByKeyboard()
+{
+    QFETCH(QList<int>, keys);
+
+    QVERIFY(QDir(m_dir->path()).mkdir("elsewhere"));
+    QVERIFY(TestFiles::Write(path("elsewhere/movie.QQQ"), m_good));
+    QVERIFY(TestFiles::Write(path("elsewhere/movie.avi"), m_companion));
+    TestWindow window;
+    window.form.Form_Load(QString());
+    QVERIFY(window.showActive());
+    window.dialog.choices = {path("elsewhere/movie.QQQ")};
+
+    auto press = [&](int key) { QTest::keyClick(QApplication::focusWidget(), Qt::Key(key)); };
+    press(Qt::Key_Tab);
+    QCOMPARE(window.focused(), QStringLiteral("cmdBrowse"));
+    press(Qt::Key_Return);
+    QCOMPARE(window.listed(), QStringList{path("elsewhere/movie.QQQ")});
+    for (int i = 0; i < 3; ++i)
+        press(Qt::Key_Tab);
+    QCOMPARE(window.focused(), QStringLiteral("List1"));
+    for (int key : keys)
+        press(key);
+
+    QCOMPARE(window.prompts.messages, QStringList());
+    QCOMPARE(TestFiles::Read(path("elsewhere/movie-.avi")), m_good + m_companion.mid(4000000));
+    QCOMPARE(
+        window.status(),
+        QStringLiteral("Merge complete. %1 is the fixed file.").arg(path("elsewhere/movie-.avi")));
 }
 
 QTEST_MAIN(TestMerge)

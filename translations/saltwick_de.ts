@@ -394,6 +394,21 @@ been fetched again, one per line, ready for merge.
     </message>
 </context>
 <context>
+    <name>Mp4Scanner</name>
+    <message>
+        <source>%1 is not an MP4 or QuickTime file</source>
+        <translation>%1 ist keine MP4- oder QuickTime-Datei</translation>
+    </message>
+    <message>
+        <source>%1 boxes; the file ends before its sample index, so no sample before its end could be checked</source>
+        <translation>%1 Boxen; die Datei endet vor ihrem Sample-Index, daher konnte kein Sample vor ihrem Ende geprüft werden</translation>
+    </message>
+    <message>
+        <source>%1 boxes and %2 samples, %3 of them to their NAL units</source>
+        <translation>%1 Boxen und %2 Samples, %3 davon bis in ihre NAL-Einheiten</translation>
+    </message>
+</context>
+<context>
     <name>PieceCopier</name>
     <message>
         <source>The copy to %1 was stopped before its end</source>
@@ -493,6 +508,28 @@ geholten Datei zusammen.
   --help     diese Hilfe zeigen und beenden
   --version  die Version zeigen und beenden
 </translation>
+    </message>
+</context>
+<context>
+    <name>CommandLineTool</name>
+    <message>
+        <source>unknown option %1</source>
+        <translation>unbekannte Option %1</translation>
+    </message>
+    <message>
+        <source>%1 takes no value</source>
+        <translation>%1 nimmt keinen Wert</translation>
+    </message>
+    <message>
+        <source>%1 takes %2</source>
+        <translation>%1 verlangt %2</translation>
+    </message>
+</context>
+<context>
+    <name>RepairCommands</name>
+    <message>
+        <source>Not a plain, visible file: %1</source>
+        <translation>Keine gewöhnliche, sichtbare Datei: %1</translation>
     </message>
 </context>
 </TS>

@@ -73,16 +73,14 @@ Expected<void> RemoteFetch::run()
             if (m_attempt.position != m_attempt.last + 1) {
                 return fault(tr("The server at %1 ended its answer at byte %2, before the "
                                 "byte %3 it announced")
-                                 .arg(m_plan.address)
-                                 .arg(m_attempt.position)
-                                 .arg(m_attempt.last + 1));
+                                 .arg(m_plan.address, QString::number(m_attempt.position),
+                                      QString::number(m_attempt.last + 1)));
             }
             // A server may send the rest in several ranges; one that brings nothing new
             // would be asked for the same bytes for ever.
             if (!progressed && m_held < m_version.total) {
                 return fault(tr("The server at %1 sent no bytes beyond byte %2")
-                                 .arg(m_plan.address)
-                                 .arg(m_held));
+                                 .arg(m_plan.address, QString::number(m_held)));
             }
             failures = 0;
             continue;
@@ -90,8 +88,7 @@ Expected<void> RemoteFetch::run()
             return RepairFailure::interrupted(m_plan.shownAs);
         case Ending::TooManyRedirects:
             return fault(tr("The address %1 was redirected more than %2 times")
-                             .arg(m_plan.address)
-                             .arg(CurlTransfer::MostRedirects));
+                             .arg(m_plan.address, QString::number(CurlTransfer::MostRedirects)));
         case Ending::Unreachable:
             // A server never reached is not there; one that answered may be restarting.
             if (!m_answered) {
@@ -107,10 +104,8 @@ Expected<void> RemoteFetch::run()
                     RepairFailure::Reason::ConnectionLost,
                     tr("The connection to %1 broke %2 times in a row (%3); the %4 bytes fetched "
                        "so far are kept for the next run")
-                        .arg(m_plan.address)
-                        .arg(failures)
-                        .arg(m_transfer.errorText())
-                        .arg(m_held - m_plan.goodPartLength),
+                        .arg(m_plan.address, QString::number(failures), m_transfer.errorText(),
+                             QString::number(m_held - m_plan.goodPartLength)),
                     m_plan.address, RepairFailure::ServerFault);
             }
             if (!pause(failures))
@@ -163,14 +158,12 @@ bool RemoteFetch::judge(const CurlTransfer::Answer &answer)
             RepairFailure::Reason::RemoteNotLonger,
             tr("The file at %1 is not longer than the good part %2: the server has no bytes from "
                "byte %3 on")
-                .arg(m_plan.address, m_plan.shownAs)
-                .arg(m_attempt.from + 1),
+                .arg(m_plan.address, m_plan.shownAs, QString::number(m_attempt.from + 1)),
             m_plan.address));
     default:
         return fail(fault(tr("The server at %1 answered with HTTP status %2 instead of the "
                              "file's bytes")
-                              .arg(m_plan.address)
-                              .arg(answer.status)));
+                              .arg(m_plan.address, QString::number(answer.status))));
     }
 }
 
@@ -185,22 +178,20 @@ bool RemoteFetch::judgeRange(const CurlTransfer::Answer &answer, RemoteVersion v
     if (range->first > m_attempt.from) {
         return fail(fault(tr("The server at %1 sent the bytes from byte %2 on when asked for "
                              "those from byte %3 on")
-                              .arg(m_plan.address)
-                              .arg(range->first + 1)
-                              .arg(m_attempt.from + 1)));
+                              .arg(m_plan.address, QString::number(range->first + 1),
+                                   QString::number(m_attempt.from + 1))));
     }
     if (range->total < 0) {
         return fail(
             fault(tr("The server at %1 does not say how long the file is").arg(m_plan.address)));
     }
     if (answer.contentLength >= 0 && answer.contentLength != range->length()) {
-        return fail(fault(tr("The server at %1 announced bytes %2 to %3 and sends %4 bytes, "
-                             "not the %5 of them")
-                              .arg(m_plan.address)
-                              .arg(range->first + 1)
-                              .arg(range->last + 1)
-                              .arg(answer.contentLength)
-                              .arg(range->length())));
+        return fail(
+            fault(tr("The server at %1 announced bytes %2 to %3 and sends %4 bytes, "
+                     "not the %5 of them")
+                      .arg(m_plan.address, QString::number(range->first + 1),
+                           QString::number(range->last + 1), QString::number(answer.contentLength),
+                           QString::number(range->length()))));
     }
     version.total = range->total;
     // A 206 to If-Range is the same version by the server's word; ours is in the validators.
@@ -249,9 +240,8 @@ bool RemoteFetch::acceptVersion(const RemoteVersion &version)
         if (version.total != m_version.total) {
             return fail(fault(tr("The length of the file at %1 changed from %2 to %3 bytes "
                                  "between two requests")
-                                  .arg(m_plan.address)
-                                  .arg(m_version.total)
-                                  .arg(version.total)));
+                                  .arg(m_plan.address, QString::number(m_version.total),
+                                       QString::number(version.total))));
         }
         if (!version.sameValidators(m_version))
             return fail(changed());
@@ -260,14 +250,12 @@ bool RemoteFetch::acceptVersion(const RemoteVersion &version)
         return fail(RepairFailure::refusal(
             RepairFailure::Reason::RemoteNotLonger,
             tr("The file at %1 is not longer than the good part %2: it has %3 bytes")
-                .arg(m_plan.address, m_plan.shownAs)
-                .arg(version.total),
+                .arg(m_plan.address, m_plan.shownAs, QString::number(version.total)),
             m_plan.address));
     }
     if (m_held > version.total) {
         return fail(fault(tr("The file at %1 is shorter than the %2 bytes fetched from it before")
-                              .arg(m_plan.address)
-                              .arg(m_held)));
+                              .arg(m_plan.address, QString::number(m_held))));
     }
     m_version = version;
     if (const Expected<void> noted = m_sink.versionKnown(m_version); !noted)
@@ -295,8 +283,7 @@ bool RemoteFetch::compare(const char *data, qint64 count)
                         RepairFailure::Reason::JoinDiffers,
                         tr("The file at %1 does not match the good part before byte %2. It may "
                            "be another file or another version.")
-                            .arg(m_plan.address)
-                            .arg(at + 1),
+                            .arg(m_plan.address, QString::number(at + 1)),
                         m_plan.address)
                         .at(at));
     }
@@ -313,9 +300,9 @@ bool RemoteFetch::take(const char *data, qint64 count)
         qint64 taken = 0;
         const qint64 position = m_attempt.position;
         if (position > m_attempt.last) {
-            return fail(fault(tr("The server at %1 sent more bytes than the %2 it announced")
-                                  .arg(m_plan.address)
-                                  .arg(m_attempt.last + 1 - m_attempt.from)));
+            return fail(fault(
+                tr("The server at %1 sent more bytes than the %2 it announced")
+                    .arg(m_plan.address, QString::number(m_attempt.last + 1 - m_attempt.from))));
         } else if (position < m_attempt.from) {
             // Bytes before those asked for are the good part's; the overlap proves the join.
             taken = std::min(count, m_attempt.from - position);

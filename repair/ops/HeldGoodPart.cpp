@@ -88,12 +88,11 @@ Expected<void> HeldGoodPart::CheckFixedName(const Folder &folder, const QString 
         return writable;
     const qint64 freeBytes = FileProbe::FreeBytes(folder.path());
     if (freeBytes >= 0 && freeBytes < bytesToWrite) {
-        return RepairFailure(RepairFailure::DiskFull,
-                             tr("Disk full: %1 needs %2 more bytes, %3 are free")
-                                 .arg(shown(fixedPath))
-                                 .arg(bytesToWrite)
-                                 .arg(freeBytes),
-                             fixedPath);
+        return RepairFailure(
+            RepairFailure::DiskFull,
+            tr("Disk full: %1 needs %2 more bytes, %3 are free")
+                .arg(shown(fixedPath), QString::number(bytesToWrite), QString::number(freeBytes)),
+            fixedPath);
     }
     return {};
 }

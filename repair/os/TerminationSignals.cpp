@@ -10,13 +10,15 @@
 
 namespace {
 
-std::atomic<bool> Received{false};
+// The first signal that came; 0 while none has. An exit status tells which it was.
+std::atomic<int> Received{0};
 int WakeUp[2] = {-1, -1};
 const int Caught[] = {SIGTERM, SIGINT, SIGHUP};
 
-void onSignal(int)
+void onSignal(int signal)
 {
-    Received = true;
+    int none = 0;
+    Received.compare_exchange_strong(none, signal);
     const char byte = 1;
     // Nothing more may be done inside a signal handler; the event loop does the rest.
     [[maybe_unused]] const ssize_t written = ::write(WakeUp[1], &byte, 1);
@@ -47,10 +49,15 @@ TerminationSignals::~TerminationSignals()
 {
     for (int signal : Caught)
         std::signal(signal, SIG_DFL);
-    Received = false;
+    Received = 0;
 }
 
 bool TerminationSignals::received()
+{
+    return Received != 0;
+}
+
+int TerminationSignals::receivedSignal()
 {
     return Received;
 }

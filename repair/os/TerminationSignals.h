@@ -19,6 +19,8 @@ public:
 
     // One of the signals came while an object of this class lives.
     static bool received();
+    // Which one came first (SIGTERM, SIGINT or SIGHUP), or 0 while none has.
+    static int receivedSignal();
 
 signals:
     void arrived();

@@ -2,6 +2,7 @@
 
 #include "AviScanner.h"
 #include "FileProbe.h"
+#include "Mp4Scanner.h"
 #include "RawFile.h"
 
 #include <QFileInfo>
@@ -10,7 +11,7 @@
 
 namespace {
 
-enum class Format { Unknown, Avi };
+enum class Format { Unknown, Avi, Mp4 };
 
 // Enough of the start of a file to tell every format apart.
 const qint64 SniffedBytes = 12;
@@ -19,6 +20,8 @@ Format formatOf(const QByteArray &head)
 {
     if (head.size() >= 12 && head.startsWith("RIFF") && head.mid(8, 4) == "AVI ")
         return Format::Avi;
+    if (Mp4Scanner::startsLikeMp4(head))
+        return Format::Mp4;
     return Format::Unknown;
 }
 
@@ -41,6 +44,8 @@ Expected<ScanFinding> MediaScanner::Scan(const QString &path, const CopyHooks &h
     switch (formatOf(head)) {
     case Format::Avi:
         return AviScanner(path).scan(hooks);
+    case Format::Mp4:
+        return Mp4Scanner(path).scan(hooks);
     case Format::Unknown:
         break;
     }
