@@ -51,58 +51,47 @@ test)
     cd build
     QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2
     ;;
+sanitize | fuzz)
+    # A Debug build of its own by clang, with AddressSanitizer and UBSan, for the tests and the
+    # fuzzers: any undefined behaviour ends the program that meets it.
+    cmake -S . -B build-sanitize -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+        -DCMAKE_BUILD_TYPE=Debug -DSALTWICK_FUZZ=ON -DSALTWICK_WERROR=ON -DSALTWICK_BENCH=OFF >/dev/null
+    ;;&
 sanitize)
-    # A Debug build of its own: any undefined behaviour ends the test that meets it. Leaks are
-    # looked for too, except in the libraries the suppressions name.
-    cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DSALTWICK_SANITIZE=ON -DSALTWICK_WERROR=ON \
-          -DSALTWICK_BENCH=OFF >/dev/null
     cmake --build build-sanitize -j2
     cd build-sanitize
-    echo "== the tests with AddressSanitizer and UBSan (Debug build, build-sanitize/)"
+    echo "== the tests with AddressSanitizer and UBSan (Debug build by clang, build-sanitize/)"
+    # Leaks are reported too, but for those the suppressions name.
     QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_stack_use_after_return=1:strict_string_checks=1 \
         LSAN_OPTIONS="suppressions=$PWD/../tests/sanitizer/leaks.supp:print_suppressions=0" \
         UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j2
     ;;
 fuzz)
     seconds="${2:-60}"
-    # Only the rooms the fuzzers link are built, by clang, with the checks of the sanitizer run,
-    # optimised, so that a minute tries more inputs.
-    CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSALTWICK_FUZZ=ON \
-        -DSALTWICK_WERROR=ON -DBUILD_TESTING=OFF -DSALTWICK_BENCH=OFF >/dev/null
     # Every fuzz-* target fuzz/CMakeLists.txt defines: its name, program, dictionary and seeds.
-    list=build-fuzz/fuzz/fuzzers.txt
+    list=build-sanitize/fuzz/fuzzers.txt
     mapfile -t targets < <(cut -f1 "$list")
-    cmake --build build-fuzz -j2 --target "${targets[@]}"
-    echo "== each fuzzer for $seconds s from its seeds in fuzz/seeds (two at a time)"
-    run_fuzzer() {
-        local name="$1" program="$2" dictionary="$3" seeds="$4"
-        local work="build-fuzz/fuzz/run-$name"
+    cmake --build build-sanitize -j2 --target "${targets[@]}"
+    echo "== ${#targets[@]} fuzzers at once, each for $seconds s from its seeds in fuzz/seeds"
+    pids=()
+    while IFS=$'\t' read -r name program dictionary seeds; do
+        work="build-sanitize/fuzz/run-$name"
         rm -rf "$work" && mkdir -p "$work/corpus"
         # New inputs go to the first folder, never into the seeds; a crash lands in $work.
-        "$program" -max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="$work/" \
-            ${dictionary:+-dict="$dictionary"} "$work/corpus" "$seeds" >"$work/log" 2>&1
-    }
-    failed=0
-    pids=()
-    names=()
-    while IFS=$'\t' read -r name program dictionary seeds; do
-        run_fuzzer "$name" "$program" "$dictionary" "$seeds" &
+        "$program" -max_total_time="$seconds" -artifact_prefix="$work/" \
+            ${dictionary:+-dict="$dictionary"} "$work/corpus" "$seeds" >"$work/log" 2>&1 &
         pids+=($!)
-        names+=("$name")
-        if [ ${#pids[@]} -eq 2 ]; then
-            wait "${pids[0]}" || failed=1
-            pids=("${pids[@]:1}")
-        fi
     done <"$list"
+    failed=0
     for pid in "${pids[@]}"; do
         wait "$pid" || failed=1
     done
-    for name in "${names[@]}"; do
-        log="build-fuzz/fuzz/run-$name/log"
+    for name in "${targets[@]}"; do
+        log="build-sanitize/fuzz/run-$name/log"
         runs=$(grep -o 'Done [0-9]* runs in [0-9]* second(s)' "$log" || true)
         coverage=$(grep -o 'DONE .*' "$log" | head -1 || true)
         echo "$name: ${runs:-no run count: it stopped} ${coverage:+($coverage)}"
-        if ! grep -q '^Done [0-9]* runs' "$log"; then
+        if [ -z "$runs" ]; then
             tail -40 "$log"
             failed=1
         fi
