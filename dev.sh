@@ -54,8 +54,8 @@ test)
 sanitize | fuzz)
     # A Debug build of its own by clang, with AddressSanitizer and UBSan, for the tests and the
     # fuzzers: any undefined behaviour ends the program that meets it.
-    cmake -S . -B build-sanitize -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-        -DCMAKE_BUILD_TYPE=Debug -DSALTWICK_FUZZ=ON -DSALTWICK_WERROR=ON -DSALTWICK_BENCH=OFF >/dev/null
+    CXX=clang++ cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DSALTWICK_FUZZ=ON \
+        -DSALTWICK_WERROR=ON -DSALTWICK_BENCH=OFF >/dev/null
     ;;&
 sanitize)
     cmake --build build-sanitize -j2
