@@ -344,6 +344,8 @@ void Form1::closeEvent(QCloseEvent *event)
 {
     if (m_operationRunning) {
         // Ending the program in the middle of a copy would leave it half done.
+        if (!m_closeRequested)
+            m_closeAsked.start();
         m_closeRequested = true;
         event->ignore();
         return;
@@ -605,6 +607,15 @@ CopyHooks Form1::copyHooks()
             &TerminationSignals::received};
 }
 
+// A scan only reads, so it may end anywhere. A close waits a moment for one about to end,
+// then ends it; the termination signals end it at once.
+bool Form1::scanStopAsked() const
+{
+    const qint64 closeWaitsMilliseconds = 250;
+    return TerminationSignals::received()
+           || (m_closeRequested && m_closeAsked.hasExpired(closeWaitsMilliseconds));
+}
+
 void Form1::cmdMerge_Click()
 {
     if (m_operationRunning)
@@ -654,7 +665,8 @@ void Form1::findDamage()
     const QString path = txtFile->text();
     Label1->setText(tr("Looking for the damage, please wait..."));
     const CopyHooks hooks{[this] { yieldToWindow(); },
-                          [this](qint64 done, qint64 total) { showProgress(done, total); }};
+                          [this](qint64 done, qint64 total) { showProgress(done, total); },
+                          [this] { return scanStopAsked(); }};
     Repair repair(ChunkBuffer);
     const Expected<qint64> damage = repair.findDamage(path, hooks);
     if (damage) {
@@ -666,6 +678,8 @@ void Form1::findDamage()
         return;
     }
     switch (damage.failure().reason()) {
+    case RepairFailure::Reason::Interrupted:
+        break; // the window closes, or the program ends, once the handler is over
     case RepairFailure::Reason::SourceMissing:
         Label1->setText(tr("No file loaded."));
         break;

@@ -3,6 +3,7 @@
 #include "CopyHooks.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QString>
 #include <QWidget>
 
@@ -93,6 +94,8 @@ private:
     void yieldToWindow();
     void showProgress(qint64 done, qint64 total);
     CopyHooks copyHooks();
+    // Whether a scan should end: the program was asked to end, or the window to close.
+    bool scanStopAsked() const;
     bool acceptsDrag(const QDropEvent *event) const;
 
     Prompts &m_prompts;
@@ -124,4 +127,5 @@ private:
 
     bool m_operationRunning = false;
     bool m_closeRequested = false;
+    QElapsedTimer m_closeAsked; // since the first close asked during the running handler
 };

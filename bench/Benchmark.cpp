@@ -41,8 +41,8 @@ const double CopyTarget = 1.0;
 // Where blocks are shared, the time is mostly fixed costs (opening, syncing, renaming): at
 // most twice what `cp --reflink` takes, plus this much.
 const double SharedSlackSeconds = 0.05;
-// New space a shared copy may take: its unaligned ends and the file system's records.
-const double SharedSpaceTargetMB = 1;
+// New space a shared copy may take, in KiB: its unaligned ends and the file system's records.
+const double SharedSpaceTargetKiB = 64;
 
 const double MemoryTargetMB = 8;
 
@@ -396,30 +396,30 @@ void Benchmark::report(const Operation &operation, const QList<QList<Measured>> 
         QList<double> space;
         for (const Measured &measured : results[i]) {
             seconds << measured.seconds;
-            space << measured.spaceTaken / 1e6;
+            space << measured.spaceTaken / 1024.0;
         }
         const double best = Best(seconds);
         const double median = Median(seconds);
         const QString &name = operation.contenders[i].name;
         fields << QStringLiteral("%1_best_s=%2").arg(name, Fixed(best, 3))
                << QStringLiteral("%1_median_s=%2").arg(name, Fixed(median, 3))
-               << QStringLiteral("%1_space_mb=%2").arg(name, Fixed(Median(space), 2));
+               << QStringLiteral("%1_space_kib=%2").arg(name, Fixed(Median(space), 0));
         const QString times
-            = QStringLiteral("%1 best %2 s (%3 MB/s), median %4 s (%5 MB/s), space taken %6 MB")
+            = QStringLiteral("%1 best %2 s (%3 MB/s), median %4 s (%5 MB/s), space taken %6 KiB")
                   .arg(name, -10)
                   .arg(Fixed(best, 3), Fixed(operation.copied / best / 1e6, 0), Fixed(median, 3),
-                       Fixed(operation.copied / median / 1e6, 0), Fixed(Median(space), 2));
+                       Fixed(operation.copied / median / 1e6, 0), Fixed(Median(space), 0));
         if (i == 0) {
             saltwickBest = best;
             saltwickMedian = median;
             Say(QStringLiteral("  ") + times);
             if (m_yardstick == SharedBlocks) {
-                const double spaceMB = *std::max_element(space.begin(), space.end());
-                Say(QStringLiteral("    space: at most %1 MB in any round (target at most %2 "
-                                   "MB: %3)")
-                        .arg(Fixed(spaceMB, 2), Fixed(SharedSpaceTargetMB, 0),
-                             spaceMB <= SharedSpaceTargetMB ? QStringLiteral("met")
-                                                            : QStringLiteral("NOT met")));
+                const double spaceKiB = *std::max_element(space.begin(), space.end());
+                Say(QStringLiteral("    space: at most %1 KiB in any round (target at most %2 "
+                                   "KiB: %3)")
+                        .arg(Fixed(spaceKiB, 0), Fixed(SharedSpaceTargetKiB, 0),
+                             spaceKiB <= SharedSpaceTargetKiB ? QStringLiteral("met")
+                                                              : QStringLiteral("NOT met")));
             }
             continue;
         }

@@ -1,5 +1,6 @@
 #include "ScanBenchmark.h"
 
+#include "AviScanner.h"
 #include "MediaScanner.h"
 #include "ProcessMemory.h"
 #include "Report.h"
@@ -10,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
+#include <QtEndian>
 
 #include <algorithm>
 #include <cstdio>
@@ -32,9 +34,48 @@ const double RatioTarget = 10;
 const double MatroskaRatioTarget = 8;
 const double MemoryTargetMB = 8;
 
+// A file made to stall the scan takes it at most this long per 100 MB.
+const double StallingSecondsPer100MB = 1;
+
 QString Met(bool met)
 {
     return met ? QStringLiteral("met") : QStringLiteral("NOT met");
+}
+
+QByteArray Le32(quint32 value)
+{
+    QByteArray bytes(4, '\0');
+    qToLittleEndian(value, bytes.data());
+    return bytes;
+}
+
+QByteArray Chunk(const char *id, const QByteArray &data)
+{
+    return QByteArray(id, 4) + Le32(quint32(data.size())) + data;
+}
+
+// More empty JUNK chunks than the scanner keeps the headers of, two frames behind them and
+// an ix00 of 10 million entries that point at the two in turn: 82 MB.
+QByteArray StallingAvi()
+{
+    QByteArray mainHeader(56, '\0');
+    mainHeader.replace(24, 4, Le32(1));
+    const QByteArray strl
+        = Chunk("LIST", QByteArray("strl") + Chunk("strh", "vids" + QByteArray(52, '\0'))
+                            + Chunk("strf", QByteArray(40, '\0')));
+    const QByteArray hdrl = Chunk("LIST", QByteArray("hdrl") + Chunk("avih", mainHeader) + strl);
+    QByteArray movi = Chunk("JUNK", {}).repeated(200001);
+    const qint64 childrenStart = 12 + hdrl.size() + 12;
+    QByteArray pair;
+    for (int i = 0; i < 2; ++i) {
+        pair += Le32(quint32(childrenStart + movi.size() + 8)) + Le32(4096);
+        movi += Chunk("00dc", QByteArray(4096, 'v'));
+    }
+    const qint64 entries = 10000000;
+    const QByteArray fields = QByteArray("\x02\x00\x00\x01", 4) + Le32(quint32(entries))
+                              + QByteArray("00dc") + QByteArray(12, '\0');
+    movi += Chunk("ix00", fields + pair.repeated(entries / 2));
+    return Chunk("RIFF", QByteArray("AVI ") + hdrl + Chunk("LIST", QByteArray("movi") + movi));
 }
 
 } // namespace
@@ -81,6 +122,54 @@ bool ScanBenchmark::run()
         if (!measured)
             return false;
     }
+    if (!m_only.isEmpty() && !m_only.contains(QStringLiteral("stalling")))
+        return true;
+    return measureStalling();
+}
+
+bool ScanBenchmark::measureStalling() const
+{
+    const QString path = m_folder + QStringLiteral("/stalling.avi");
+    QFile file(path);
+    const QByteArray bytes = StallingAvi();
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+        fail(QStringLiteral("cannot write %1").arg(path));
+        return false;
+    }
+    file.close();
+    const CopyHooks hooks{[] { QCoreApplication::processEvents(); }, {}};
+    QList<double> seconds;
+    qint64 reads = 0;
+    for (int round = -1; round < m_rounds; ++round) {
+        QElapsedTimer clock;
+        clock.start();
+        AviScanner scanner(path);
+        const Expected<ScanFinding> result = scanner.scan(hooks);
+        if (round >= 0)
+            seconds << clock.nsecsElapsed() / 1e9;
+        reads = scanner.readsMade();
+        if (!result || result->damage) {
+            fail(QStringLiteral("the scan of %1 did not say \"no damage found\"").arg(path));
+            QFile::remove(path);
+            return false;
+        }
+    }
+    QFile::remove(path);
+    const double per100MB = Median(seconds) / (bytes.size() / 1e8);
+    Say(QStringLiteral("stalling: %1 bytes, 200,001 empty JUNK chunks and an ix00 of 10 million "
+                       "entries pointing beyond the kept headers")
+            .arg(bytes.size()));
+    Say(QStringLiteral("  saltwick scan %1 ms, %2 reads of the file; %3 s per 100 MB (target "
+                       "at most %4: %5)")
+            .arg(Fixed(Median(seconds) * 1000, 1))
+            .arg(reads)
+            .arg(Fixed(per100MB, 3), Fixed(StallingSecondsPer100MB, 0),
+                 Met(per100MB <= StallingSecondsPer100MB)));
+    Say(QStringLiteral("RESULT op=stalling bytes=%1 rounds=%2 stat=median saltwick_ms=%3 reads=%4")
+            .arg(bytes.size())
+            .arg(m_rounds)
+            .arg(Fixed(Median(seconds) * 1000, 2))
+            .arg(reads));
     return true;
 }
 

@@ -4,8 +4,8 @@
 #include <QStringList>
 
 // Times the damage scan of intact AVIs, Matroska files and MP4s of 1 GiB and 4 GiB, made
-// with ffmpeg in the folder, against ffprobe's listing of every packet position in the same file,
-// with the files in the page cache.
+// with ffmpeg in the folder, against ffprobe's listing of every packet position in the same
+// file, with the files in the page cache; and the scan of a file made to stall it.
 class ScanBenchmark
 {
 public:
@@ -22,6 +22,7 @@ private:
     bool makeMatroska(const QString &path, qint64 atLeast) const;
     bool makeMp4(const QString &path, qint64 atLeast) const;
     bool measure(const QString &name, const QString &path, double ratioTarget) const;
+    bool measureStalling() const;
     void fail(const QString &why) const;
 
     QString m_folder;

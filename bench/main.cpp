@@ -76,7 +76,8 @@ int main(int argc, char *argv[])
     const QCommandLineOption scanRowsOption(
         QStringLiteral("scan-rows"),
         QStringLiteral("With --scan, only these rows (scan-1GiB, scan-4GiB, scan-mkv-1GiB, "
-                       "scan-mkv-4GiB, scan-mp4-1GiB, scan-mp4-4GiB), separated by commas."),
+                       "scan-mkv-4GiB, scan-mp4-1GiB, scan-mp4-4GiB, stalling), separated by "
+                       "commas."),
         QStringLiteral("names"));
     const QCommandLineOption fetchOption(
         QStringLiteral("fetch"),

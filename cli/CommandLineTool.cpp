@@ -38,32 +38,25 @@ int CommandLineTool::run(const QStringList &arguments)
     if (parser.isSet(version)) {
         if (!command.isEmpty() || parser.isSet(help))
             return usageError(tr("--version takes nothing else"));
-        m_console.text(QCoreApplication::applicationName() + u' '
-                       + QCoreApplication::applicationVersion() + u'\n');
-        return ExitStatus::Success;
+        return answered(m_console.text(QCoreApplication::applicationName() + u' '
+                                       + QCoreApplication::applicationVersion() + u'\n'));
     }
     if (command.isEmpty()) {
         if (!parser.isSet(help))
             return usageError(tr("no command given"));
-        m_console.text(toolHelp());
-        return ExitStatus::Success;
+        return answered(m_console.text(toolHelp()));
     }
     if (command == QStringLiteral("help")) {
-        if (words.isEmpty()) {
-            m_console.text(toolHelp());
-            return ExitStatus::Success;
-        }
+        if (words.isEmpty())
+            return answered(m_console.text(toolHelp()));
         if (words.size() > 1 || !Commands.contains(words.first()))
             return usageError(tr("help takes one of the commands %1").arg(Commands.join(u' ')));
-        m_console.text(commandHelp(words.first()));
-        return ExitStatus::Success;
+        return answered(m_console.text(commandHelp(words.first())));
     }
     if (!Commands.contains(command))
         return usageError(tr("unknown command '%1'").arg(command));
-    if (parser.isSet(help)) {
-        m_console.text(commandHelp(command));
-        return ExitStatus::Success;
-    }
+    if (parser.isSet(help))
+        return answered(m_console.text(commandHelp(command)));
     if (parser.isSet(yes) && command != QStringLiteral("split"))
         return usageError(tr("--yes belongs to split"));
     if (parser.isSet(force) && command != QStringLiteral("merge") && !Fetching.contains(command))
@@ -124,6 +117,14 @@ int CommandLineTool::run(const QStringList &arguments)
     if (words.size() > 1)
         return usageError(tr("list takes at most one FOLDER"));
     return repair.list(words.value(0));
+}
+
+int CommandLineTool::answered(const Expected<void> &written)
+{
+    if (written)
+        return ExitStatus::Success;
+    m_console.message(written.failure().message());
+    return written.failure().code();
 }
 
 int CommandLineTool::parseError(const QCommandLineParser &parser, const QStringList &arguments,

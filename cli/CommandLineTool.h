@@ -20,6 +20,8 @@ public:
     int run(const QStringList &arguments);
 
 private:
+    // Success once the answer is written, else the failure's code after saying it.
+    int answered(const Expected<void> &written);
     int usageError(const QString &problem);
     // What the parser could not read, said in the tool's own words.
     int parseError(const QCommandLineParser &parser, const QStringList &arguments,

@@ -40,23 +40,23 @@ Console::~Console()
     endProgress();
 }
 
-void Console::write(FILE *stream, const QByteArray &bytes)
+// Nothing more can be said when the messages themselves cannot be written.
+void Console::writeError(const QByteArray &bytes)
 {
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    std::fflush(stderr);
 }
 
-void Console::result(const QString &line)
+Expected<void> Console::result(const QString &line)
 {
     endProgress();
-    write(stdout, QFile::encodeName(line) + '\n');
+    return Terminal::WriteStandardOutput(QFile::encodeName(line) + '\n');
 }
 
 void Console::message(const QString &text)
 {
     endProgress();
-    write(
-        stderr,
+    writeError(
         (QCoreApplication::applicationName() + QStringLiteral(": ") + text + u'\n').toLocal8Bit());
 }
 
@@ -72,9 +72,9 @@ void Console::setQuiet(bool quiet)
     m_drawsProgress = !quiet && Terminal::StandardErrorIsTerminal();
 }
 
-void Console::text(const QString &text)
+Expected<void> Console::text(const QString &text)
 {
-    write(stdout, text.toLocal8Bit());
+    return Terminal::WriteStandardOutput(text.toLocal8Bit());
 }
 
 void Console::progress(qint64 done, qint64 total)
@@ -109,7 +109,7 @@ void Console::progress(qint64 done, qint64 total)
     if (width < m_shownWidth)
         line += QByteArray(m_shownWidth - width, ' ');
     m_shownWidth = width;
-    write(stderr, line);
+    writeError(line);
 }
 
 void Console::endProgress()
@@ -118,6 +118,6 @@ void Console::endProgress()
         return;
     m_progressShown = false;
     m_shownPerMille = -1;
-    write(stderr, '\r' + QByteArray(m_shownWidth, ' ') + '\r');
+    writeError('\r' + QByteArray(m_shownWidth, ' ') + '\r');
     m_shownWidth = 0;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Expected.h"
+
 #include <QElapsedTimer>
 #include <QString>
 
@@ -13,8 +15,9 @@ public:
     Console(const Console &) = delete;
     Console &operator=(const Console &) = delete;
 
-    // One line of results: text as it is, paths as the bytes that name the file.
-    void result(const QString &line);
+    // One line of results: text as it is, paths as the bytes that name the file. Fails with
+    // the code 57 when it could not be written: a script would take a missing line for none.
+    Expected<void> result(const QString &line);
     // A message for the person at the terminal, after the tool's name: an error, said even
     // when quiet.
     void message(const QString &text);
@@ -23,14 +26,14 @@ public:
     // No progress bar and no notes, only results and errors.
     void setQuiet(bool quiet);
     // Help and version, which the user asked for, go to standard output.
-    void text(const QString &text);
+    Expected<void> text(const QString &text);
 
     // A bar, the bytes done of all, the rate so far and the time left.
     void progress(qint64 done, qint64 total);
     void endProgress();
 
 private:
-    void write(FILE *stream, const QByteArray &bytes);
+    void writeError(const QByteArray &bytes);
 
     bool m_drawsProgress = false;
     bool m_quiet = false;

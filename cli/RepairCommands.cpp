@@ -85,6 +85,12 @@ int RepairCommands::fail(const RepairFailure &failure, const QString &hint)
     return failure.code() == RepairFailure::NoCode ? ExitStatus::Refused : failure.code();
 }
 
+int RepairCommands::showResult(const QString &line)
+{
+    const Expected<void> written = m_console.result(line);
+    return written ? ExitStatus::Success : fail(written.failure());
+}
+
 int RepairCommands::scan(const QString &file)
 {
     if (!namesCanBeHandled({file}))
@@ -96,8 +102,7 @@ int RepairCommands::scan(const QString &file)
     const Expected<qint64> damage = m_repair.findDamage(*path, hooks());
     if (!damage)
         return fail(damage.failure());
-    m_console.result(MediaScanner::DamageLine(*damage));
-    return ExitStatus::Success;
+    return showResult(MediaScanner::DamageLine(*damage));
 }
 
 int RepairCommands::split(const QString &file, const QString &sizeText, bool overwrite)
@@ -121,8 +126,7 @@ int RepairCommands::split(const QString &file, const QString &sizeText, bool ove
                                   || reason == RepairFailure::Reason::ReplacesForGood;
         return fail(goodPart.failure(), needsConsent ? tr("Give --yes to replace it.") : QString());
     }
-    m_console.result(shown(*goodPart) + u'\t' + QString::number(m_repair.splitSize()));
-    return ExitStatus::Success;
+    return showResult(shown(*goodPart) + u'\t' + QString::number(m_repair.splitSize()));
 }
 
 int RepairCommands::merge(const QStringList &goodParts, bool force)
@@ -180,8 +184,7 @@ int RepairCommands::mergeOne(const QString &goodPart, const QString &newFile, bo
         return fail(fixed.failure(),
                     forceable ? tr("Give --force to merge it anyway.") : QString());
     }
-    m_console.result(shown(*fixed));
-    return ExitStatus::Success;
+    return showResult(shown(*fixed));
 }
 
 RepairSteps RepairCommands::fetchSteps(bool force)
@@ -224,8 +227,7 @@ int RepairCommands::fetch(const QString &goodPart, const QString &address,
     const Expected<QString> fixed = m_repair.fetch(*path, address, choices, fetchSteps(force));
     if (!fixed)
         return fail(fixed.failure(), fetchHint(fixed.failure()));
-    m_console.result(shown(*fixed));
-    return ExitStatus::Success;
+    return showResult(shown(*fixed));
 }
 
 int RepairCommands::repair(const QString &file, const QString &address, const QString &sizeText,
@@ -252,8 +254,7 @@ int RepairCommands::repair(const QString &file, const QString &address, const QS
                     + tr("The good part %1 is kept for saltwick-cli fetch.").arg(shown(goodPart));
         return fail(fixed.failure(), hint);
     }
-    m_console.result(shown(*fixed));
-    return ExitStatus::Success;
+    return showResult(shown(*fixed));
 }
 
 int RepairCommands::list(const QString &folder)
@@ -273,7 +274,10 @@ int RepairCommands::list(const QString &folder)
             m_console.message(FileProbe::CannotHandleMessage(QDir(where).filePath(name)));
     }
     const QStringList pending = PendingMerges::In(where);
-    for (const QString &name : pending)
-        m_console.result(folder.isEmpty() ? name : shown(QDir(folder).filePath(name)));
+    for (const QString &name : pending) {
+        const int status = showResult(folder.isEmpty() ? name : shown(QDir(folder).filePath(name)));
+        if (status != ExitStatus::Success)
+            return status;
+    }
     return ExitStatus::Success;
 }

@@ -46,6 +46,8 @@ private:
     int mergeOne(const QString &goodPart, const QString &newFile, bool force);
     // The exit status for a failure, after saying it with `hint` added.
     int fail(const RepairFailure &failure, const QString &hint = {});
+    // Success once the result line is written, else the failure's code after saying it.
+    int showResult(const QString &line);
     // What a terminal wants to hear of a source the repair could not take: the code and the
     // name (the window says only "File doesn't exist").
     static RepairFailure sourceNotTaken(const RepairFailure &failure);

@@ -1,4 +1,5 @@
 #include "CommandLineTool.h"
+#include "Terminal.h"
 #include "Translations.h"
 #include "Version.h"
 #include "WriteLimit.h"
@@ -7,6 +8,8 @@
 
 int main(int argc, char *argv[])
 {
+    // Before anything opens a file, which could otherwise take the number of a closed stream.
+    Terminal::HoldStandardStreams();
     WriteLimit::FailWritesInsteadOfEnding();
 
     QCoreApplication app(argc, argv);

@@ -5,6 +5,7 @@
 #include "TestFiles.h"
 #include "TestFolder.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTest>
 
@@ -30,6 +31,7 @@ private slots:
     void mergeSharesTheAlignedBulkOfTheTail_data();
     void mergeSharesTheAlignedBulkOfTheTail();
     void splitFitsWhereOnlyTheEndsAreWritten();
+    void largeSplitTakesAlmostNoNewSpace();
 
 private:
     QString path(const QString &name) const { return m_mount->filePath(name); }
@@ -175,6 +177,44 @@ void TestBlockSharing::splitFitsWhereOnlyTheEndsAreWritten()
     const Expected<void> outcome = split.run(chunkBuffer, {});
     QVERIFY2(outcome, qPrintable(MessageOf(outcome)));
     QCOMPARE(TestFiles::Read(path("movie.QQQ")), source.left(SourceBytes - 1));
+}
+
+// The file system's own records of what is shared grow with each call that shares blocks:
+// a Split of gibibytes must share them in few calls, as cp --reflink does in one.
+void TestBlockSharing::largeSplitTakesAlmostNoNewSpace()
+{
+    QFETCH_GLOBAL(QString, type);
+    const qint64 size = qint64(2) << 30;
+    // A sparse image of its own, with a source whose blocks are reserved but never written,
+    // so that gibibytes cost the test no writing.
+    QVERIFY(QDir(m_dir->path()).mkdir("large"));
+    LoopMount large(m_dir->path() + QStringLiteral("/large"), type, size + (qint64(1) << 30));
+    if (!large.isMounted())
+        QSKIP(qPrintable(large.whyNot()));
+    QFile source(large.filePath("movie.avi"));
+    QVERIFY(source.open(QIODevice::WriteOnly));
+    QCOMPARE(::posix_fallocate(source.handle(), 0, size + 1), 0);
+    source.close();
+    const qint64 usedBefore = large.usedBytes();
+
+    QByteArray chunkBuffer;
+    int yields = 0;
+    const CopyHooks hooks{[&yields] { ++yields; }, {}};
+    GoodPartSplit split(large.filePath("movie.avi"), size);
+    const Expected<void> outcome = split.run(chunkBuffer, hooks);
+    QVERIFY2(outcome, qPrintable(MessageOf(outcome)));
+
+    const qint64 taken = large.usedBytes() - usedBefore;
+    QVERIFY2(taken <= 64 * 1024,
+             qPrintable(QStringLiteral("the good part took %1 new bytes").arg(taken)));
+    QCOMPARE(yields, 2 * int((size - 1) / 2999999));
+    QFile goodPart(large.filePath("movie.QQQ"));
+    QVERIFY(goodPart.open(QIODevice::ReadOnly));
+    QCOMPARE(goodPart.size(), size);
+    for (const qint64 at : {qint64(0), (qint64(128) << 20) - 4096, size - 4096}) {
+        QVERIFY(goodPart.seek(at));
+        QCOMPARE(goodPart.read(4096), QByteArray(4096, '\0'));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestBlockSharing)

@@ -57,6 +57,8 @@ private slots:
     void exitsWithTheFailureCode();
     void exitsWithDiskFull();
     void exitsWithPermissionDenied();
+    void failsWhenTheResultCannotBeWritten_data();
+    void failsWhenTheResultCannotBeWritten();
     void drawsProgressOnlyOnATerminal();
     void stopsAtCtrlCAndLeavesNothingHalfDone();
     void givesACutShortMergeBackFirst_data();
@@ -80,6 +82,8 @@ private:
         QByteArray err;
     };
     Outcome run(const QStringList &arguments);
+    // The tool started by the shell with its standard output redirected as `redirection`.
+    Outcome runRedirected(const QStringList &arguments, const QString &redirection);
     QString path(const QString &name) const { return m_dir->filePath(name); }
     // An AVI made by ffmpeg, and the same with a stretch of a web page where a download
     // went wrong; false when ffmpeg is missing.
@@ -125,6 +129,20 @@ TestCli::Outcome TestCli::run(const QStringList &arguments)
         return outcome;
     outcome.status = process.exitCode();
     outcome.out = process.readAllStandardOutput();
+    outcome.err = process.readAllStandardError();
+    return outcome;
+}
+
+TestCli::Outcome TestCli::runRedirected(const QStringList &arguments, const QString &redirection)
+{
+    QProcess process;
+    process.setWorkingDirectory(m_dir->path());
+    process.start("sh",
+                  QStringList{"-c", "exec \"$0\" \"$@\" " + redirection, SALTWICK_CLI} + arguments);
+    Outcome outcome;
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
+        return outcome;
+    outcome.status = process.exitCode();
     outcome.err = process.readAllStandardError();
     return outcome;
 }
@@ -619,6 +637,41 @@ void TestCli::exitsWithPermissionDenied()
     QVERIFY2(outcome.err.startsWith("saltwick-cli: 70: "), outcome.err.constData());
     QCOMPARE(TestFiles::Read(path("movie.QQQ")), m_original.left(10));
     QVERIFY(!QFile::exists(path("movie-.avi")));
+}
+
+void TestCli::failsWhenTheResultCannotBeWritten_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("redirection");
+
+    const QStringList split{"split", "movie.avi", "1000"};
+    QTest::newRow("list-to-a-full-disk") << QStringList{"list"} << ">/dev/full";
+    QTest::newRow("split-to-a-full-disk") << split << ">/dev/full";
+    QTest::newRow("split-to-a-closed-output") << split << ">&-";
+    // Eight bytes, which a stray descriptor 1 of the event loop's would take as its own.
+    QTest::newRow("list-to-a-closed-output") << QStringList{"list"} << ">&-";
+    QTest::newRow("merge-to-a-closed-output") << QStringList{"merge", "abc.QQQ"} << ">&-";
+    QTest::newRow("version-to-a-full-disk") << QStringList{"--version"} << ">/dev/full";
+}
+
+// A script that reads the result would take a missing line for none.
+void TestCli::failsWhenTheResultCannotBeWritten()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, redirection);
+
+    QVERIFY(TestFiles::Write(path("movie.avi"), m_original));
+    QVERIFY(TestFiles::Write(path("abc.QQQ"), m_original.left(10)));
+    QVERIFY(TestFiles::Write(path("abc.avi"), m_original.left(20)));
+    const Outcome outcome = runRedirected(arguments, redirection);
+    QCOMPARE(outcome.status, 57);
+    QVERIFY2(outcome.err.startsWith("saltwick-cli: 57: Standard output cannot be written"),
+             outcome.err.constData());
+    // The work is done all the same, and no result went into the files it opened.
+    if (arguments.first() == "split")
+        QCOMPARE(TestFiles::Read(path("movie.QQQ")), m_original.left(1000));
+    if (arguments.first() == "merge")
+        QCOMPARE(TestFiles::Read(path("abc-.avi")), m_original.left(20));
 }
 
 void TestCli::drawsProgressOnlyOnATerminal()

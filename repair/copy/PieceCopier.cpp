@@ -35,7 +35,8 @@ Expected<void> PieceCopier::copyPieces(const RawFile &from, RawFile &to, const P
 {
     m_blockSize = to.blockSize();
     // Shared blocks are on the disk already; the final sync takes the few bytes copied.
-    m_syncsInBackground = !to.canShareBlocksWith(from);
+    m_sharesBlocks = to.canShareBlocksWith(from);
+    m_syncsInBackground = !m_sharesBlocks;
     m_nextOffset = plan.firstOffset;
     m_syncedUpTo = m_syncingUpTo = plan.firstOffset;
     m_syncLag = LeastSyncLag;
@@ -47,7 +48,8 @@ Expected<void> PieceCopier::copyPieces(const RawFile &from, RawFile &to, const P
         m_chunkBuffer.resize(PieceSize);
         // The piece's bytes after its last stretch boundary go with the next stretch.
         const qint64 pieceEnd = BoundaryAtOrBefore(offset + PieceSize, StretchAlignment);
-        if (Expected<void> copied = copyUpTo(from, to, pieceEnd); !copied)
+        const qint64 end = stretchEnd(pieceEnd, plan.firstOffset + plan.byteCount);
+        if (Expected<void> copied = copyUpTo(from, to, end); !copied)
             return copied;
         for (int i = 0; i < plan.yieldsPerFullPiece; ++i)
             yieldToWindow();
@@ -73,6 +75,14 @@ qint64 PieceCopier::BytesToWrite(const RawFile &from, const RawFile &to, const P
     const qint64 bulkStart = BoundaryAtOrAfter(plan.firstOffset, blockSize);
     const qint64 bulkEnd = BoundaryAtOrBefore(plan.firstOffset + plan.byteCount, blockSize);
     return plan.byteCount - std::max<qint64>(bulkEnd - bulkStart, 0);
+}
+
+qint64 PieceCopier::stretchEnd(qint64 pieceEnd, qint64 end) const
+{
+    if (!m_sharesBlocks || m_kernelRefused || pieceEnd <= m_nextOffset)
+        return pieceEnd;
+    // Up to the plan's end at most, whose unaligned last bytes the kernel then copies.
+    return std::min(BoundaryAtOrAfter(pieceEnd, SharedStretchAlignment), end);
 }
 
 Expected<void> PieceCopier::copyUpTo(const RawFile &from, RawFile &to, qint64 end)

@@ -38,6 +38,14 @@ const quint64 StepsPerYield = 1024;
 // Headers and index chunks kept from the walk: 3.2 MB and 160 KB at most.
 const size_t SeenHeadersKept = 200000;
 const size_t IndexChunksKept = 4096;
+// Index entries beyond the kept headers are checked by reading the header they point at. An
+// index that points at the same few chunks again and again would cost a read per entry:
+// the headers read are remembered, in a table of 64 KB, and the reads allowed grow with the
+// file's size, well above what a sane index needs (one per chunk it points at); entries
+// that would need more are left unchecked.
+const size_t PointedHeadersKept = 4096;
+const qint64 ReadsBeyondKeptPerMiB = 1024;
+const qint64 ReadsBeyondKeptAtLeast = 16384;
 // How far back into the data before it a run of zeros is followed.
 const qint64 ZeroRunFollowed = 1024 * 1024;
 
@@ -146,6 +154,7 @@ Expected<ScanFinding> AviScanner::scan(const CopyHooks &hooks)
     m_failure.reset();
     m_seen.clear();
     m_indexes.clear();
+    m_pointedBeyondKept.assign(PointedHeadersKept, SeenHeader{-1, 0, 0});
     m_seenEnd = std::numeric_limits<qint64>::max();
     m_indexesEnd = std::numeric_limits<qint64>::max();
 
@@ -160,6 +169,8 @@ Expected<ScanFinding> AviScanner::scan(const CopyHooks &hooks)
     m_length = *length;
     m_headers.setLength(m_length);
     m_entries.setLength(m_length);
+    m_readsBeyondKeptLeft
+        = std::max(ReadsBeyondKeptAtLeast, m_length / (1024 * 1024) * ReadsBeyondKeptPerMiB);
     m_seen.reserve(size_t(std::min<qint64>(SeenHeadersKept, m_length / 8 + 1)));
 
     char head[12];
@@ -179,6 +190,7 @@ Expected<ScanFinding> AviScanner::scan(const CopyHooks &hooks)
     (void)m_file.close();
     m_seen = {};
     m_indexes = {};
+    m_pointedBeyondKept = {};
 
     if (m_failure)
         return *m_failure;
@@ -372,16 +384,22 @@ void AviScanner::checkLegacyIndex(const Chunk &index)
         const quint32 offset = le32(entry + 8);
         const quint32 size = le32(entry + 12);
         if (!base) {
+            // Damage only when every base was checked and none fits.
             bool checkable = false;
+            bool unchecked = false;
             for (qint64 candidate : bases) {
                 const std::optional<qint64> pointed = offsetIn(m_length, candidate, offset, 0);
-                checkable = checkable || !beyondLimit(pointed);
-                if (!beyondLimit(pointed) && headerMatches(pointed, id, size)) {
+                if (beyondLimit(pointed))
+                    continue;
+                const std::optional<bool> matches = headerMatches(pointed, id, size);
+                checkable = checkable || matches.has_value();
+                unchecked = unchecked || !matches.has_value();
+                if (matches.value_or(false)) {
                     base = candidate;
                     break;
                 }
             }
-            if (!checkable)
+            if (!base && (!checkable || unchecked))
                 continue;
             if (!base) {
                 damageAt(at);
@@ -393,7 +411,10 @@ void AviScanner::checkLegacyIndex(const Chunk &index)
         const std::optional<qint64> pointed = offsetIn(m_length, *base, offset, 0);
         if (beyondLimit(pointed))
             continue;
-        if (!headerMatches(pointed, id, size)) {
+        const std::optional<bool> matches = headerMatches(pointed, id, size);
+        if (!matches)
+            continue;
+        if (!*matches) {
             damageAt(at);
             return;
         }
@@ -460,7 +481,11 @@ void AviScanner::checkIndexOfIndexes(const Chunk &index, quint32 entries, quint3
         const quint32 size = le32(entry + 8);
         if (beyondLimit(pointed))
             continue;
-        if (size < 8 || !headerMatches(pointed, expectedId, size - 8)) {
+        const std::optional<bool> matches
+            = size < 8 ? std::optional(false) : headerMatches(pointed, expectedId, size - 8);
+        if (!matches)
+            continue;
+        if (!*matches) {
             damageAt(at);
             return;
         }
@@ -488,7 +513,10 @@ void AviScanner::checkIndexOfChunks(const Chunk &index, qint64 stride, quint32 e
         const quint32 size = le32(entry + 4) & ~DeltaFrameBit;
         if (beyondLimit(pointed))
             continue;
-        if (!headerMatches(pointed, chunkId, size)) {
+        const std::optional<bool> matches = headerMatches(pointed, chunkId, size);
+        if (!matches)
+            continue;
+        if (!*matches) {
             damageAt(at);
             return;
         }
@@ -496,7 +524,7 @@ void AviScanner::checkIndexOfChunks(const Chunk &index, qint64 stride, quint32 e
     }
 }
 
-bool AviScanner::headerMatches(std::optional<qint64> at, quint32 id, quint32 size)
+std::optional<bool> AviScanner::headerMatches(std::optional<qint64> at, quint32 id, quint32 size)
 {
     if (!at || *at + 8 > m_length)
         return false;
@@ -507,10 +535,30 @@ bool AviScanner::headerMatches(std::optional<qint64> at, quint32 id, quint32 siz
             [](const SeenHeader &header, qint64 start) { return header.start < start; });
         return seen != m_seen.cend() && seen->start == *at && seen->id == id && seen->size == size;
     }
+    const std::optional<SeenHeader> header = headerBeyondKept(*at);
+    if (!header)
+        return std::nullopt;
+    return header->id == id && header->size == size;
+}
+
+// The eight bytes at `at` as a header, from the table of those read before or from the file
+// while the reads allowed last. Nothing after a read that fails, which ends the scan.
+std::optional<AviScanner::SeenHeader> AviScanner::headerBeyondKept(qint64 at)
+{
+    // Spread by a multiplicative hash, so that chunks at regular distances do not collide.
+    const size_t slot = size_t((quint64(at) * 0x9E3779B97F4A7C15ull) >> 52) % PointedHeadersKept;
+    SeenHeader &kept = m_pointedBeyondKept[slot];
+    if (kept.start == at)
+        return kept;
+    if (m_readsBeyondKeptLeft <= 0)
+        return std::nullopt;
+    const qint64 readsBefore = m_headers.reads();
     char head[8];
-    if (!read(m_headers, *at, head, 8))
-        return false;
-    return le32(head) == id && le32(head + 4) == size;
+    if (!read(m_headers, at, head, 8))
+        return std::nullopt;
+    m_readsBeyondKeptLeft -= m_headers.reads() - readsBefore;
+    kept = {at, le32(head), le32(head + 4)};
+    return kept;
 }
 
 bool AviScanner::beyondLimit(std::optional<qint64> at) const

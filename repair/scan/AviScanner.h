@@ -27,6 +27,9 @@ public:
 
     static QString notAnAviMessage(const QString &path);
 
+    // How often the last scan read the file: what its cost is counted in.
+    qint64 readsMade() const { return m_headers.reads() + m_entries.reads(); }
+
 private:
     struct Chunk
     {
@@ -64,8 +67,10 @@ private:
     void checkIndexOfIndexes(const Chunk &index, quint32 entries, quint32 chunkId);
     void checkIndexOfChunks(const Chunk &index, qint64 stride, quint32 entries, quint32 chunkId);
     bool validChildId(quint32 parentType, quint32 id) const;
-    // Whether a chunk header with this id and size stands at `at`.
-    bool headerMatches(std::optional<qint64> at, quint32 id, quint32 size);
+    // Whether a chunk header with this id and size stands at `at`; nothing when finding out
+    // would take a read beyond what the scan allows itself for the file's size.
+    std::optional<bool> headerMatches(std::optional<qint64> at, quint32 id, quint32 size);
+    std::optional<SeenHeader> headerBeyondKept(qint64 at);
     bool beyondLimit(std::optional<qint64> at) const;
     std::optional<quint32> readList(qint64 at); // the list type after a LIST header
     bool read(BlockReader &reader, qint64 offset, char *data, qint64 count);
@@ -96,6 +101,10 @@ private:
     // Every header the walk met before m_seenEnd, in file order, at a few MB at most.
     std::vector<SeenHeader> m_seen;
     qint64 m_seenEnd = 0;
+    // Headers beyond m_seenEnd that index entries pointed at, by where they start, and the
+    // reads still allowed for more.
+    std::vector<SeenHeader> m_pointedBeyondKept;
+    qint64 m_readsBeyondKeptLeft = 0;
     // The index chunks the walk met before m_indexesEnd; beyond it the walk runs again.
     std::vector<IndexChunk> m_indexes;
     qint64 m_indexesEnd = 0;
