@@ -175,7 +175,8 @@ QString CommandLineTool::toolHelp() const
               "good part, fetch the file again, merge the good part back.\n"
               "\n"
               "Commands:\n"
-              "  scan FILE          say where the damage of an AVI file begins\n"
+              "  scan FILE          say where the damage of an AVI, Matroska or MP4 file\n"
+              "                     begins\n"
               "  split FILE SIZE    copy the first SIZE bytes of FILE into its good part\n"
               "                     (movie.avi gives movie.QQQ); SIZE may be an error line\n"
               "  merge GOODPART...  complete each good part from the file fetched again\n"
@@ -229,11 +230,12 @@ QString CommandLineTool::commandHelp(const QString &command) const
 {
     if (command == QStringLiteral("scan")) {
         return tr("Usage: saltwick-cli scan FILE\n"
-                  "Reads the structure of the AVI file FILE, without changing it, and prints\n"
+                  "Reads the structure of FILE, an AVI, Matroska (.mkv, .webm) or MP4 (.mp4,\n"
+                  ".m4v, .mov) file told by its content, without changing it, and prints\n"
                   "where its damage begins as a line that split takes as its SIZE:\n"
                   "  Damage found at offset: N (Xh)\n"
-                  "or says that no damage was found, or that FILE is not an AVI file (exit\n"
-                  "status 1).\n");
+                  "or says that no damage was found, or that FILE is in none of these formats\n"
+                  "(exit status 1).\n");
     }
     if (command == QStringLiteral("split")) {
         return tr("Usage: saltwick-cli split [--yes] FILE SIZE\n"
