@@ -616,20 +616,26 @@ bool Form1::scanStopAsked() const
            || (m_closeRequested && m_closeAsked.hasExpired(closeWaitsMilliseconds));
 }
 
+RepairSteps Form1::mergeSteps()
+{
+    RepairSteps steps;
+    steps.hooks = copyHooks();
+    // Bytes that do not continue the good part give a fixed file that is garbage from the
+    // join on: Return leaves the good part as it is.
+    steps.agree = [this](const RepairFailure &question) {
+        return m_prompts.askYesNo(question.description() + u' ' + tr("Merge anyway?"),
+                                  Prompts::Answer::No);
+    };
+    return steps;
+}
+
 void Form1::cmdMerge_Click()
 {
     if (m_operationRunning)
         return;
     OperationScope running(*this);
 
-    RepairSteps steps;
-    steps.hooks = copyHooks();
-    // Merging another file gives a fixed file that is garbage from the join on: Return
-    // leaves the good part as it is.
-    steps.agree = [this](const RepairFailure &question) {
-        return m_prompts.askYesNo(question.description() + u' ' + tr("Merge anyway?"),
-                                  Prompts::Answer::No);
-    };
+    const RepairSteps steps = mergeSteps();
     Repair repair(ChunkBuffer);
     const int count = List1->count();
     for (int i = 0; i < count; ++i) {
@@ -710,13 +716,7 @@ void Form1::fetchRest(const QString &address)
     OperationScope running(*this);
 
     Label1->setText(tr("Fetching the rest of %1. Please wait...").arg(shown(goodPart)));
-    RepairSteps steps;
-    steps.hooks = copyHooks();
-    // As at Merge Back: bytes that do not continue the good part are not kept unasked.
-    steps.agree = [this](const RepairFailure &question) {
-        return m_prompts.askYesNo(question.description() + u' ' + tr("Merge anyway?"),
-                                  Prompts::Answer::No);
-    };
+    RepairSteps steps = mergeSteps();
     Repair repair(ChunkBuffer);
     FetchChoices choices;
     Expected<QString> fixed = repair.fetch(goodPart, from, choices, steps);

@@ -11,6 +11,7 @@ class FileDialog;
 class FileListBox;
 class Prompts;
 class QAction;
+struct RepairSteps;
 class RepairFailure;
 class QDropEvent;
 class QGroupBox;
@@ -94,6 +95,8 @@ private:
     void yieldToWindow();
     void showProgress(qint64 done, qint64 total);
     CopyHooks copyHooks();
+    // The hooks and the join question that Merge Back and a fetch share.
+    RepairSteps mergeSteps();
     // Whether a scan should end: the program was asked to end, or the window to close.
     bool scanStopAsked() const;
     bool acceptsDrag(const QDropEvent *event) const;
