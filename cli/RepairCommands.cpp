@@ -56,7 +56,7 @@ RepairFailure RepairCommands::sourceNotTaken(const RepairFailure &failure)
     const QString file = failure.file();
     // A dangling link names no file either.
     if (!QFileInfo::exists(file))
-        return SystemErrors::Failure(ENOENT, file);
+        return SystemErrors::FileNotFound(file);
     return RepairFailure::refusal(failure.reason(),
                                   tr("Not a plain, visible file: %1").arg(shown(file)), file);
 }
@@ -264,9 +264,9 @@ int RepairCommands::list(const QString &folder)
         return ExitStatus::Refused;
     const QFileInfo info(where);
     if (!info.isDir())
-        return fail(SystemErrors::Failure(ENOTDIR, where));
+        return fail(SystemErrors::NotAFolder(where));
     if (!info.isReadable())
-        return fail(SystemErrors::Failure(EACCES, where));
+        return fail(SystemErrors::NotReadable(where));
     giveBackIn(folder);
     // The listing leaves out names that are not valid text; say so for good parts.
     for (const QString &name : FileProbe::NamesThatDoNotDecode(folder)) {

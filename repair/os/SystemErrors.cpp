@@ -43,6 +43,21 @@ RepairFailure Failure(int error, const QString &path)
     }
 }
 
+RepairFailure FileNotFound(const QString &path)
+{
+    return Failure(ENOENT, path);
+}
+
+RepairFailure NotAFolder(const QString &path)
+{
+    return Failure(ENOTDIR, path);
+}
+
+RepairFailure NotReadable(const QString &path)
+{
+    return Failure(EACCES, path);
+}
+
 bool CannotCopyInKernel(int error)
 {
     return error == EXDEV || error == EINVAL || error == EOPNOTSUPP || error == ENOSYS

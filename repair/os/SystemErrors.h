@@ -12,6 +12,10 @@ namespace SystemErrors {
 
 // One of our codes and a plain description for an error met while working on `path`.
 RepairFailure Failure(int error, const QString &path);
+// The same failures, for code that finds them without a system call of its own.
+RepairFailure FileNotFound(const QString &path);
+RepairFailure NotAFolder(const QString &path);
+RepairFailure NotReadable(const QString &path);
 
 // A signal cut the call short.
 inline bool WasInterrupted(int error)
